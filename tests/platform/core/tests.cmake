@@ -1,0 +1,3 @@
+ruv_test(test_platform_text
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/TextTest.cpp
+  DEPS ruv_platform_core)
