@@ -57,6 +57,8 @@ RUV_DECLARE_EXCEPTION(EIdException, Exception);
 RUV_DECLARE_EXCEPTION(EIdSocketError, EIdException);
 // An image file that is not a supported bitmap.
 RUV_DECLARE_EXCEPTION(EInvalidGraphic, Exception);
+// The per-user registry store failed to read or write a value.
+RUV_DECLARE_EXCEPTION(ERegistryException, Exception);
 // A service that the container cannot resolve.
 RUV_DECLARE_EXCEPTION(EContainerResolveError, Exception);
 

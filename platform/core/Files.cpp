@@ -1,0 +1,87 @@
+#include "ruv/platform/Files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "ruv/platform/Exception.h"
+
+namespace ruv::fs {
+namespace {
+
+[[noreturn]] void RaiseIo(std::string_view what, std::string_view path, int err) {
+  throw EInOutError(std::string(what) + " \"" + std::string(path) + "\": " + std::strerror(err));
+}
+
+}  // namespace
+
+std::string NativePath(std::string_view configured) {
+  std::string out(configured);
+  std::replace(out.begin(), out.end(), '\\', '/');
+  return out;
+}
+
+bool FileExists(std::string_view path) {
+  struct stat st {};
+  return ::stat(std::string(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool DirectoryExists(std::string_view path) {
+  struct stat st {};
+  return ::stat(std::string(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+void WriteFileAtomically(std::string_view path, std::string_view data, bool executable) {
+  const std::string target(path);
+  const auto slash = target.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
+  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+  std::string tmp = dir + "/." + base + ".XXXXXX";
+  const int fd = ::mkstemp(tmp.data());
+  if (fd < 0) RaiseIo("Cannot create a temporary file beside", target, errno);
+  auto fail = [&](const char* what) {
+    const int err = errno;
+    ::close(fd);
+    ::unlink(tmp.c_str());
+    RaiseIo(what, target, err);
+  };
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  if (::fchmod(fd, (executable ? 0755 : 0644) & ~mask) != 0) fail("Cannot set the mode of");
+  for (size_t done = 0; done < data.size();) {
+    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      fail("Cannot write");
+    }
+    done += static_cast<size_t>(n);
+  }
+  if (::fsync(fd) != 0) fail("Cannot write");
+  if (::close(fd) != 0) {
+    const int err = errno;
+    ::unlink(tmp.c_str());
+    RaiseIo("Cannot write", target, err);
+  }
+  if (::rename(tmp.c_str(), target.c_str()) != 0) {
+    const int err = errno;
+    ::unlink(tmp.c_str());
+    RaiseIo("Cannot replace", target, err);
+  }
+}
+
+std::string ReadFile(std::string_view path) {
+  std::ifstream in(std::string(path), std::ios::binary);
+  if (!in) RaiseIo("Cannot open", path, errno ? errno : ENOENT);
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  if (in.bad()) RaiseIo("Cannot read", path, errno);
+  return ss.str();
+}
+
+}  // namespace ruv::fs

@@ -1,0 +1,28 @@
+#pragma once
+// File-system services. Configured paths use backslashes as directory separators
+// on every platform; NativePath turns them into this system's separators.
+
+#include <string>
+#include <string_view>
+
+namespace ruv::fs {
+
+// A configured path ("lib\\sub\\a.dll") as a path of this system ("lib/sub/a.dll").
+std::string NativePath(std::string_view configured);
+
+// Whether a regular file exists at the path (links followed).
+bool FileExists(std::string_view path);
+// Whether a directory exists at the path (links followed).
+bool DirectoryExists(std::string_view path);
+
+// Writes data to path through a temporary file in the same directory and a
+// rename over the target, so the target is either its old content or the whole
+// new one. The file gets mode 0644, or 0755 when executable is true (less the
+// umask). Raises EInOutError with the system's reason when any step fails;
+// the temporary file is removed then.
+void WriteFileAtomically(std::string_view path, std::string_view data, bool executable = false);
+
+// Reads a whole file; raises EInOutError when it cannot be read.
+std::string ReadFile(std::string_view path);
+
+}  // namespace ruv::fs
