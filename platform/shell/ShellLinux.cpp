@@ -14,6 +14,7 @@
 
 #include "ruv/platform/Files.h"
 #include "ruv/platform/Shell.h"
+#include "ruv/platform/Text.h"
 
 extern char** environ;
 
@@ -152,7 +153,7 @@ bool OpenWithDesktop(const std::string& target, const std::string& dir) {
 
 bool ShellExecute(std::string_view verb, std::string_view file, std::string_view parameters,
                   std::string_view directory, ShowCommand /*show*/) {
-  if (!verb.empty() && verb != "open") return false;
+  if (!verb.empty() && text::AsciiUpper(verb) != "OPEN") return false;
   if (file.empty()) return false;
   if (IsLink(file)) {
     std::string link(file);

@@ -185,7 +185,7 @@ TEST_F(ShellTest, DocumentsAndLinksGoToTheDesktopOpener) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
     stdfs::remove(dir_ / "opened.txt");
-    ASSERT_TRUE(ShellExecute("open", c.file, "", c.directory, ShowCommand::Show));
+    ASSERT_TRUE(ShellExecute("Open", c.file, "", c.directory, ShowCommand::Show));
     EXPECT_EQ(Await(dir_ / "opened.txt"), Lines{c.opened});
   }
 }
