@@ -1,0 +1,60 @@
+#pragma once
+// Launchers find and close each other through the X server's list of
+// top-level windows. Every launcher owns a hidden (never mapped) top-level
+// window titled with the application's title; a close request to that window
+// closes the launcher. A new launcher posts such a request to every other
+// top-level window of that title.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+struct xcb_connection_t;
+
+namespace ruv::x11 {
+
+class ApplicationWindow {
+ public:
+  // Connects to $DISPLAY and creates the hidden window with the title
+  // (WM_NAME and _NET_WM_NAME) and WM_DELETE_WINDOW among its WM_PROTOCOLS.
+  // nullptr when there is no reachable display.
+  static std::unique_ptr<ApplicationWindow> Create(std::string_view title);
+  ~ApplicationWindow();
+  ApplicationWindow(const ApplicationWindow&) = delete;
+  ApplicationWindow& operator=(const ApplicationWindow&) = delete;
+
+  // The connection's descriptor: it becomes readable when events arrive.
+  // Watch it and call TakeCloseRequest on every readability, and once right
+  // after watching starts (events read in before are already queued).
+  int EventFd() const;
+  // Reads every pending event without blocking; true when a close request
+  // for this window was among them.
+  bool TakeCloseRequest();
+  // True once the connection to the X server is broken; the descriptor then
+  // stays readable and should no longer be watched.
+  bool ConnectionLost() const;
+  // The X window id, for skipping this window in the walk.
+  std::uint32_t Id() const { return window_; }
+
+ private:
+  ApplicationWindow(xcb_connection_t* connection, std::uint32_t window, std::uint32_t protocols,
+                    std::uint32_t deleteWindow);
+  xcb_connection_t* connection_;
+  std::uint32_t window_;
+  std::uint32_t protocols_;
+  std::uint32_t deleteWindow_;
+};
+
+// The title of a window as the walk reads it: _NET_WM_NAME as UTF-8, else
+// WM_NAME, cut to 255 characters.
+inline constexpr std::size_t kMaxTitleCharacters = 255;
+
+// Walks the root window's top-level windows from the bottom of the stacking
+// order upwards, skips own's window, and posts a close request
+// (WM_PROTOCOLS / WM_DELETE_WINDOW) to every window titled exactly title,
+// without waiting for any answer. Returns how many requests were posted; 0
+// when there is no reachable display.
+int PostCloseToWindowsTitled(std::string_view title, const ApplicationWindow* own);
+
+}  // namespace ruv::x11
