@@ -23,17 +23,17 @@ namespace ruv::testing {
 
 // A fault of one path; see tools/http/test_server.py for the exact meaning.
 struct HttpRule {
-  std::optional<int> status;               // answer this status
-  std::optional<std::string> redirect;     // 302 to this path
-  std::optional<std::string> body;         // serve this text in place of the file
+  std::optional<int> status = std::nullopt;               // answer this status
+  std::optional<std::string> redirect = std::nullopt;     // 302 to this path
+  std::optional<std::string> body = std::nullopt;         // serve this text in place of the file
   double delay = 0;                        // seconds before the answer
-  std::optional<long> cut;                 // announce all, send this many bytes, close
-  std::optional<long> stall;               // send this many bytes, then nothing
+  std::optional<long> cut = std::nullopt;                 // announce all, send this many bytes, close
+  std::optional<long> stall = std::nullopt;               // send this many bytes, then nothing
   double stallSeconds = 3600;
-  std::optional<long> trickle;             // bytes per trickleInterval
+  std::optional<long> trickle = std::nullopt;             // bytes per trickleInterval
   double trickleInterval = 1;
   bool chunked = false;                    // chunked transfer encoding
-  std::optional<long> brokenChunk;         // chunked, closed after this many bytes
+  std::optional<long> brokenChunk = std::nullopt;         // chunked, closed after this many bytes
 };
 
 // A throw-away certificate authority and certificates made with the openssl tool.
