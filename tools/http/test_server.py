@@ -125,6 +125,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.connection.sendfile(f)
 
     def answer(self, status, body, headers=None):
+        if status in (204, 304):
+            body = b""
         self.send_response(status)
         for k, v in (headers or {}).items():
             self.send_header(k, v)
