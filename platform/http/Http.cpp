@@ -1,0 +1,155 @@
+#include "ruv/platform/Http.h"
+
+#include <curl/curl.h>
+#include <sys/mman.h>
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <new>
+
+#include "ruv/platform/Exception.h"
+
+namespace ruv::http {
+namespace {
+
+// Large files are reserved up front from the announced length, so the body is
+// not copied while it grows; lengths above this are grown step by step.
+constexpr curl_off_t kMaxReserve = curl_off_t{1} << 30;
+
+std::mutex g_hooks_mutex;
+std::optional<std::string> g_ca_file;
+std::optional<TransferLimits> g_limits;
+
+// libcurl's global state is set up once and never torn down: workers that were
+// abandoned may still be inside a transfer when the process exits.
+void InitCurlOnce() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) throw EIdException("Cannot initialise the HTTP library");
+  });
+}
+
+// A large body is backed by huge pages where the system allows it: filling it
+// then takes a few hundred page faults in place of one per 4 KiB.
+void AdviseHugePages(char* data, size_t length) {
+  constexpr uintptr_t kHuge = uintptr_t{2} << 20;
+  if (length < 4 * kHuge) return;
+  const auto begin = (reinterpret_cast<uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
+  const auto end = (reinterpret_cast<uintptr_t>(data) + length) & ~(kHuge - 1);
+  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+}
+
+struct Sink {
+  CURL* curl;
+  std::string body;
+  bool reserved = false;
+  bool outOfMemory = false;
+};
+
+size_t WriteBody(char* data, size_t size, size_t count, void* user) {
+  auto* sink = static_cast<Sink*>(user);
+  const size_t n = size * count;
+  try {
+    if (!sink->reserved) {
+      sink->reserved = true;
+      curl_off_t length = -1;
+      if (curl_easy_getinfo(sink->curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK && length > 0 &&
+          length <= kMaxReserve) {
+        sink->body.reserve(static_cast<size_t>(length));
+        AdviseHugePages(sink->body.data(), static_cast<size_t>(length));
+      }
+    }
+    sink->body.append(data, n);
+  } catch (const std::bad_alloc&) {
+    sink->outOfMemory = true;
+    return 0;  // aborts the transfer
+  }
+  return n;
+}
+
+struct CurlDeleter {
+  void operator()(CURL* c) const { curl_easy_cleanup(c); }
+};
+
+template <class T>
+void Set(CURL* curl, CURLoption option, T value) {
+  if (curl_easy_setopt(curl, option, value) != CURLE_OK) throw EIdException("Cannot set up the HTTP request");
+}
+
+}  // namespace
+
+std::string EncodeUrl(const std::string& url) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(url.size());
+  for (const char ch : url) {
+    const auto c = static_cast<unsigned char>(ch);
+    const bool unsafe = c <= 0x20 || c >= 0x7F || c == '"' || c == '<' || c == '>' || c == '^' || c == '`' ||
+                        c == '{' || c == '|' || c == '}';
+    if (unsafe) {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 0xF];
+    } else {
+      out += ch;
+    }
+  }
+  return out;
+}
+
+std::string Get(const std::string& url, bool tls) {
+  InitCurlOnce();
+  std::optional<std::string> caFile;
+  TransferLimits limits;
+  {
+    std::lock_guard lock(g_hooks_mutex);
+    caFile = g_ca_file;
+    if (g_limits) limits = *g_limits;
+  }
+  std::unique_ptr<CURL, CurlDeleter> handle(curl_easy_init());
+  if (!handle) throw EIdException("Cannot set up the HTTP request");
+  CURL* curl = handle.get();
+  Sink sink{curl, {}};
+  char error[CURL_ERROR_SIZE] = {};
+  const std::string encoded = EncodeUrl(url);
+  const char* protocols = tls ? "http,https" : "http";
+
+  Set(curl, CURLOPT_URL, encoded.c_str());
+  Set(curl, CURLOPT_PROTOCOLS_STR, protocols);
+  Set(curl, CURLOPT_REDIR_PROTOCOLS_STR, protocols);
+  Set(curl, CURLOPT_FOLLOWLOCATION, 1L);
+  Set(curl, CURLOPT_MAXREDIRS, limits.maxRedirects);
+  Set(curl, CURLOPT_NOSIGNAL, 1L);
+  Set(curl, CURLOPT_FAILONERROR, 1L);
+  Set(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.connectTimeout.count()));
+  Set(curl, CURLOPT_LOW_SPEED_LIMIT, limits.lowSpeedBytesPerSecond);
+  Set(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits.lowSpeedTime.count()));
+  Set(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+  Set(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+  if (caFile) Set(curl, CURLOPT_CAINFO, caFile->c_str());
+  Set(curl, CURLOPT_ERRORBUFFER, error);
+  Set(curl, CURLOPT_BUFFERSIZE, 256L * 1024);
+  Set(curl, CURLOPT_WRITEFUNCTION, &WriteBody);
+  Set(curl, CURLOPT_WRITEDATA, static_cast<void*>(&sink));
+
+  const CURLcode rc = curl_easy_perform(curl);
+  if (sink.outOfMemory) throw EIdException("Not enough memory for the downloaded file");
+  if (rc != CURLE_OK) throw EIdSocketError(error[0] ? std::string(error) : std::string(curl_easy_strerror(rc)));
+  long status = 0;
+  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+  if (status < 200 || status > 299) throw EIdException("HTTP status " + std::to_string(status));
+  return std::move(sink.body);
+}
+
+void SetCaFileForTesting(std::optional<std::string> caFile) {
+  std::lock_guard lock(g_hooks_mutex);
+  g_ca_file = std::move(caFile);
+}
+
+void SetTransferLimitsForTesting(std::optional<TransferLimits> limits) {
+  std::lock_guard lock(g_hooks_mutex);
+  g_limits = limits;
+}
+
+}  // namespace ruv::http

@@ -1,0 +1,103 @@
+#include "ruv/platform/Http.h"
+
+#include <gtest/gtest.h>
+
+#include "TestHttpServer.h"
+#include "ruv/platform/Exception.h"
+
+namespace ruv::http {
+namespace {
+
+using ruv::testing::HttpRule;
+using ruv::testing::TestCertificates;
+using ruv::testing::TestHttpServer;
+
+// Shortened limits so that stalls show within a second.
+class HttpTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetTransferLimitsForTesting(TransferLimits{std::chrono::milliseconds(2000), 1, std::chrono::seconds(1), 5});
+  }
+  void TearDown() override {
+    SetTransferLimitsForTesting(std::nullopt);
+    SetCaFileForTesting(std::nullopt);
+  }
+};
+
+TEST_F(HttpTest, ServerFaults) {
+  TestHttpServer server;
+  const std::string body(300000, 'b');
+  server.PutFile("f.bin", body);
+  server.PutFile("dir/x y.txt", "spaced");
+  struct Case {
+    const char* name;
+    HttpRule rule;
+    bool ok;
+  };
+  const Case cases[] = {
+      {"plain", {}, true},
+      {"chunked", {.chunked = true}, true},
+      {"redirected", {.redirect = "/dir/x y.txt"}, true},
+      {"not found", {.status = 404}, false},
+      {"server error", {.status = 500}, false},
+      {"no content", {.status = 204}, true},
+      {"final redirect without location", {.status = 301}, false},
+      {"redirect loop", {.redirect = "/loop"}, false},
+      {"cut short", {.cut = 1000}, false},
+      {"broken chunking", {.brokenChunk = 1000}, false},
+      {"stalled", {.stall = 1}, false},
+      {"slow but moving", {.body = "01234", .trickle = 1, .trickleInterval = 0.3}, true},
+  };
+  server.SetRule("/loop", {.redirect = "/loop"});
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = std::string("/case/") + c.name;
+    server.PutFile(path.substr(1), body);
+    server.SetRule(path, c.rule);
+    if (!c.ok) {
+      EXPECT_THROW(Get(server.Url() + path, false), EIdException);
+      continue;
+    }
+    std::string expected = c.rule.body ? *c.rule.body : c.rule.redirect ? "spaced" : body;
+    if (c.rule.status) expected.clear();
+    EXPECT_EQ(Get(server.Url() + path, false), expected);
+  }
+  EXPECT_EQ(Get(server.Url() + "/f.bin", false), body);
+}
+
+TEST_F(HttpTest, RefusedConnectionFails) {
+  int port = 0;
+  {
+    TestHttpServer gone;
+    port = gone.Port();
+  }
+  EXPECT_THROW(Get("http://127.0.0.1:" + std::to_string(port) + "/a", false), EIdException);
+}
+
+TEST_F(HttpTest, TlsVerifiesAgainstTrustedAuthority) {
+  TestHttpServer plain;
+  const auto certs = TestCertificates::Make(plain.Root());
+  TestHttpServer trusted(TestHttpServer::Tls{certs.serverCert, certs.serverKey});
+  TestHttpServer selfSigned(TestHttpServer::Tls{certs.selfSignedCert, certs.selfSignedKey});
+  for (auto* s : {&trusted, &selfSigned}) s->PutFile("a.txt", "secret");
+  plain.SetRule("/up", {.redirect = trusted.Url() + "/a.txt"});
+
+  // The system's store does not know the throw-away authority.
+  EXPECT_THROW(Get(trusted.Url() + "/a.txt", true), EIdException);
+  SetCaFileForTesting(certs.caCert.string());
+  EXPECT_EQ(Get(trusted.Url() + "/a.txt", true), "secret");
+  EXPECT_EQ(Get("https://localhost:" + std::to_string(trusted.Port()) + "/a.txt", true), "secret");
+  EXPECT_THROW(Get(selfSigned.Url() + "/a.txt", true), EIdException);
+  // Without TLS neither an https URL nor a redirect to one is fetched.
+  EXPECT_THROW(Get(trusted.Url() + "/a.txt", false), EIdException);
+  EXPECT_THROW(Get(plain.Url() + "/up", false), EIdException);
+  EXPECT_EQ(Get(plain.Url() + "/up", true), "secret");
+}
+
+TEST(EncodeUrl, UnsafeCharactersArePercentEncoded) {
+  EXPECT_EQ(EncodeUrl("http://h/a b/%41?x=\"1\"#f"), "http://h/a%20b/%41?x=%221%22#f");
+  EXPECT_EQ(EncodeUrl("http://h/zażółć\t{|}"), "http://h/za%C5%BC%C3%B3%C5%82%C4%87%09%7B%7C%7D");
+}
+
+}  // namespace
+}  // namespace ruv::http

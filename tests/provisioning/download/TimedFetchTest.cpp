@@ -1,0 +1,58 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "TestHttpServer.h"
+#include "ruv/provisioning/Download.h"
+#include "ruv/provisioning/ResourceStrings.h"
+
+namespace ruv::provisioning {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+long MsSince(Clock::time_point start) {
+  return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+}
+
+class TimedFetchTest : public ::testing::Test {
+ protected:
+  void SetUp() override { resources::SetUrlTemplatesForTesting(server_.Url() + "/%s"); }
+  void TearDown() override { resources::SetUrlTemplatesForTesting(std::nullopt); }
+  ruv::testing::TestHttpServer server_;
+};
+
+TEST_F(TimedFetchTest, ReturnsAsSoonAsTheWorkerIsDone) {
+  server_.PutFile("ruv_virad_2.xml", "<ruv_virad/>");
+  server_.PutFile("empty.xml", "");
+  struct Case {
+    const char* path;
+    const char* content;
+  };
+  for (const Case& c : {Case{"ruv_virad_2.xml", "<ruv_virad/>"}, Case{"empty.xml", ""}}) {
+    const auto start = Clock::now();
+    const auto s = downloadWithTimeout(c.path);
+    EXPECT_LT(MsSince(start), 2500) << c.path;
+    EXPECT_EQ(s.Bytes(), c.content);
+    EXPECT_EQ(s.Position(), 0);
+  }
+}
+
+TEST_F(TimedFetchTest, SlowFetchIsAbandonedAtTheLimit) {
+  server_.PutFile("slow.xml", "late");
+  server_.SetRule("/slow.xml", {.delay = 5.3});
+  const auto start = Clock::now();
+  const auto s = downloadWithTimeout("slow.xml");
+  const long ms = MsSince(start);
+  EXPECT_GE(ms, 5000);
+  EXPECT_LT(ms, 6500);
+  EXPECT_EQ(s.Size(), 0);
+  // The abandoned worker gets its file now and throws it away on its own.
+  std::this_thread::sleep_for(std::chrono::milliseconds(5600 - std::min(ms, 5600L)));
+  EXPECT_EQ(s.Size(), 0);
+  EXPECT_EQ(server_.Requests(), std::vector<std::string>{"/slow.xml"});
+}
+
+}  // namespace
+}  // namespace ruv::provisioning
