@@ -1,0 +1,12 @@
+#pragma once
+// The launcher's self-update hand-over.
+
+namespace ruv::provisioning {
+
+// Makes sure "ruv_virad_downloader.exe" is in the current directory (fetching it when
+// missing), starts it with the URL templates, " . ", "ruv_virad.exe" and " run" as its
+// parameter string, and ends the process with exit code 0. Returns only by raising
+// (the downloader could not be fetched or saved).
+[[noreturn]] void updateLauncher();
+
+}  // namespace ruv::provisioning
