@@ -145,5 +145,197 @@ TEST(XmlText, EmptyElementGetsOneEmptyTextNodeThatLaterWritesFill) {
   EXPECT_THROW(mixed->SetNodeValue("z"), EXMLDocError);
 }
 
+// A bound class for the tests: registers "item" children as TItem and hosts a
+// collection of them.
+class IItem : public virtual IXMLNode {};
+class TItem : public TXMLNode, public IItem {};
+class TItems : public TXMLNodeCollectionOf<IItem> {
+ public:
+  using TXMLNodeCollectionOf<IItem>::AddItem;
+  using TXMLNodeCollectionOf<IItem>::InsertItem;
+};
+class IHost : public virtual IXMLNode {
+ public:
+  virtual std::shared_ptr<TItems> Items() = 0;
+  static inline int constructed = 0;
+};
+class THost : public TXMLNode, public IHost {
+ public:
+  std::shared_ptr<TItems> Items() override { return items_; }
+
+ protected:
+  void AfterConstruction() override {
+    ++constructed;
+    RegisterChildNode("item", NodeClass<TItem>());
+    items_ = CreateCollection<TItems>("item");
+  }
+
+ private:
+  std::shared_ptr<TItems> items_;
+};
+
+TEST(XmlBinding, DocumentElementBindsByExactTagAndCaseInsensitiveNamespace) {
+  const struct {
+    const char* xml;
+    bool binds;
+  } cases[] = {
+      {"<host xmlns=\"urn:Test\"/>", true},
+      {"<host xmlns=\"URN:TEST\"/>", true},
+      {"<t:host xmlns:t=\"urn:test\"/>", true},
+      {"<host/>", false},
+      {"<host xmlns=\"urn:other\"/>", false},
+      {"<Host xmlns=\"urn:test\"/>", false},
+  };
+  for (const auto& c : cases) {
+    auto doc = Load(c.xml);
+    auto root = doc->GetDocBinding("host", NodeClass<THost>(), "urn:test");
+    ASSERT_TRUE(root) << c.xml;
+    EXPECT_EQ(Supports<IHost>(root), c.binds) << c.xml;
+    if (!c.binds) {
+      EXPECT_EQ(MessageOf<EXMLDocError>([&] { As<IHost>(root); }), "Interface not supported");
+    }
+  }
+  EXPECT_EQ(As<IHost>(nullptr), nullptr);
+}
+
+TEST(XmlBinding, EmptyDocumentGetsTheBoundElementInItsNamespace) {
+  auto doc = TXMLDocument::Create();
+  EXPECT_TRUE(doc->IsEmpty());
+  EXPECT_EQ(doc->DocumentElement(), nullptr);
+  auto root = As<IHost>(doc->GetDocBinding("host", NodeClass<THost>(), "urn:test"));
+  EXPECT_EQ(root->NamespaceURI(), "urn:test");
+  EXPECT_EQ(root->Items()->Count(), 0);
+  EXPECT_EQ(doc->DocumentElement(), root);
+  EXPECT_NE(doc->XML().find("<host xmlns=\"urn:test\"/>"), std::string::npos) << doc->XML();
+}
+
+TEST(XmlChildren, LookupByNameInTheParentsNamespaceCreatesMissingChildren) {
+  auto doc = Load(
+      "<t:r xmlns:t=\"urn:test\" xmlns:o=\"urn:other\"><o:a>foreign</o:a><t:a>first</t:a><a xmlns=\"URN:TEST\">"
+      "second</a><t:b>prefixed</t:b></t:r>");
+  auto root = doc->DocumentElement();
+  EXPECT_EQ(root->ChildNode("a")->Text(), "first");
+  EXPECT_EQ(root->ChildNode("t:b")->Text(), "prefixed");  // qualified name
+  EXPECT_EQ(root->ChildNode("b"), root->ChildNode("t:b"));  // one object per node
+  EXPECT_EQ(root->FindChildNode("o:a"), nullptr);          // other namespace
+  EXPECT_EQ(root->FindChildNode("missing"), nullptr);
+  auto created = root->ChildNode("missing");
+  EXPECT_EQ(created->NodeName(), "t:missing");
+  EXPECT_EQ(created->NamespaceURI(), "urn:test");
+  EXPECT_EQ(created->Text(), "");
+  EXPECT_EQ(root->ChildNode("missing"), created);
+  EXPECT_EQ(root->ChildAt(root->ChildCount() - 1), created);
+  EXPECT_NE(doc->XML().find("<t:missing></t:missing>"), std::string::npos) << doc->XML();
+  // Without a namespace on the parent, any namespace matches.
+  EXPECT_EQ(Load("<r><x:a xmlns:x=\"urn:x\">v</x:a></r>")->DocumentElement()->ChildNode("a")->Text(), "v");
+}
+
+TEST(XmlChildren, NodeAutoCreationOff) {
+  auto doc = TXMLDocument::Create({.nodeAutoCreate = false, .attrNull = false});
+  doc->LoadFromXML("<r a=\"1\"/>");
+  auto root = doc->DocumentElement();
+  EXPECT_EQ(MessageOf<EXMLDocError>([&] { root->ChildNode("c"); }), "Node \"c\" not found");
+  EXPECT_THROW(root->AttributeNode("b"), EXMLDocError);
+  EXPECT_EQ(root->GetAttribute("b"), Variant(""));
+}
+
+TEST(XmlAttributes, ReadCreateSetAndRemove) {
+  auto root = Load("<r xmlns:p=\"urn:p\" a=\"1\" p:b=\"2\" e=\"\"/>")->DocumentElement();
+  EXPECT_EQ(root->GetAttribute("a"), Variant("1"));
+  EXPECT_EQ(root->GetAttribute("b"), Variant("2"));  // local name
+  EXPECT_EQ(root->GetAttribute("p:b"), Variant("2"));
+  EXPECT_EQ(root->GetAttribute("e"), Variant(""));
+  EXPECT_EQ(root->GetAttribute("A"), Variant());  // names are case-sensitive
+  EXPECT_EQ(MessageOf<EVariantTypeCastError>([&] { VarToStr(root->GetAttribute("x")); }),
+            "Could not convert variant of type (Null) into type (String)");
+  EXPECT_EQ(MessageOf<EVariantTypeCastError>([&] { VarToStr(std::nullopt, "OleStr"); }),
+            "Could not convert variant of type (Null) into type (OleStr)");
+
+  auto x = root->AttributeNode("x");  // added with an empty value
+  EXPECT_EQ(x->GetNodeType(), NodeType::Attribute);
+  EXPECT_EQ(x->Text(), "");
+  EXPECT_EQ(x->NodeValue(), Variant());
+  EXPECT_EQ(root->GetAttribute("x"), Variant(""));
+  root->SetAttribute("x", "<&\">");
+  EXPECT_EQ(x->Text(), "<&\">");  // same node, raw text
+  x->SetNodeValue("y");
+  EXPECT_EQ(root->GetAttribute("x"), Variant("y"));
+  root->SetAttribute("x", std::nullopt);
+  EXPECT_FALSE(root->HasAttribute("x"));
+  EXPECT_EQ(root->GetAttribute("x"), Variant());
+  x.reset();  // the removed attribute's object is released safely
+  root->SetAttribute("a", std::nullopt);
+  EXPECT_FALSE(root->HasAttribute("a"));
+}
+
+TEST(XmlCollections, LiveViewInDocumentOrderWithBoundsChecks) {
+  auto doc = Load(
+      "<h xmlns=\"urn:test\" xmlns:o=\"urn:o\"><item>0</item><other/><o:item>x</o:item>text<item>1</item>"
+      "<!--c--><item>2</item></h>");
+  auto host = As<IHost>(doc->GetDocBinding("h", NodeClass<THost>(), "urn:test"));
+  auto items = host->Items();
+  ASSERT_EQ(items->Count(), 3);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(items->Nodes(i)->Text(), std::to_string(i));
+  EXPECT_TRUE(Supports<IItem>(items->Nodes(0)));
+  for (int bad : {-1, 3, 1000}) {
+    EXPECT_EQ(MessageOf<EListError>([&] { items->Nodes(bad); }),
+              "List index out of bounds (" + std::to_string(bad) + ")");
+  }
+  items->AddItem()->SetText("3");
+  host->AddChild("item")->SetText("4");   // a child added elsewhere is an item at once
+  items->InsertItem(0)->SetText("first");  // before every child node
+  items->InsertItem(2)->SetText("mid");   // child position 2 counts every kind of node
+  std::vector<std::string> texts;
+  for (int i = 0; i < items->Count(); ++i) texts.push_back(items->Nodes(i)->Text());
+  EXPECT_EQ(texts, (std::vector<std::string>{"first", "0", "mid", "1", "2", "3", "4"}));
+  EXPECT_EQ(host->ChildAt(2)->Text(), "mid");
+  EXPECT_THROW(items->InsertItem(-2), EListError);
+  EXPECT_THROW(items->InsertItem(host->ChildCount() + 1), EListError);
+
+  auto removed = items->Nodes(1);
+  EXPECT_EQ(items->Remove(removed), 1);
+  EXPECT_EQ(removed->Text(), "0");  // still readable after leaving the tree
+  items->Delete(0);
+  EXPECT_EQ(items->Nodes(0)->Text(), "mid");
+  items->Clear();
+  EXPECT_EQ(items->Count(), 0);
+  EXPECT_EQ(host->ChildCount(), 4);  // other, o:item, text, comment stay
+}
+
+TEST(XmlLifetime, NodeObjectsAreBuiltOnceAndOutliveTheirDocument) {
+  IHost::constructed = 0;
+  std::shared_ptr<IHost> root;
+  std::shared_ptr<TItems> items;
+  IXMLNodePtr child;
+  {
+    auto doc = Load("<h xmlns=\"urn:test\"><item>a</item><c>text</c></h>");
+    root = As<IHost>(doc->GetDocBinding("h", NodeClass<THost>(), "urn:test"));
+    EXPECT_EQ(doc->GetDocBinding("h", NodeClass<THost>(), "urn:test"), root);
+    EXPECT_EQ(doc->DocumentElement(), root);
+    items = root->Items();
+    child = root->ChildNode("c");
+    EXPECT_EQ(IHost::constructed, 1);
+  }
+  // The document is gone; what is still referenced keeps working.
+  EXPECT_EQ(child->Text(), "text");
+  EXPECT_EQ(items->Count(), 1);
+  EXPECT_EQ(items->Nodes(0)->Text(), "a");
+  EXPECT_EQ(root->ChildNode("new")->Text(), "");
+  root.reset();
+  EXPECT_EQ(items->Count(), 1);
+  items.reset();
+  child.reset();
+}
+
+TEST(XmlLifetime, LoadingAgainReplacesTheContentAndAFailedLoadKeepsIt) {
+  auto doc = Load("<r><a>old</a></r>");
+  auto oldA = doc->DocumentElement()->ChildNode("a");
+  doc->LoadFromXML("<r><a>new</a></r>");
+  EXPECT_EQ(doc->DocumentElement()->ChildNode("a")->Text(), "new");
+  EXPECT_EQ(oldA->Text(), "old");
+  EXPECT_THROW(doc->LoadFromXML("<r>"), EDOMParseError);
+  EXPECT_EQ(doc->DocumentElement()->ChildNode("a")->Text(), "new");
+}
+
 }  // namespace
 }  // namespace ruv::xml
