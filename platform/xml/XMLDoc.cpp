@@ -4,6 +4,7 @@
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <unordered_map>
 
@@ -34,8 +35,19 @@ std::string Format(const char* format, const std::string& a) {
   return out;
 }
 
+std::string_view View(const xmlChar* s) {
+  return s ? std::string_view(reinterpret_cast<const char*>(s)) : std::string_view();
+}
+
 bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b) {
-  return text::AsciiUpper(a) == text::AsciiUpper(b);
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+    if (x != y) return false;
+  }
+  return true;
 }
 
 xmlNodePtr N(void* p) { return static_cast<xmlNodePtr>(p); }
@@ -51,14 +63,19 @@ std::string QualifiedName(xmlNodePtr n) {
 }
 
 bool NameIs(xmlNodePtr n, std::string_view name) {
-  return S(n->name) == name || QualifiedName(n) == name;
+  const std::string_view local = View(n->name);
+  if (local == name) return true;
+  if (!n->ns || !n->ns->prefix || (n->type != XML_ELEMENT_NODE && n->type != XML_ATTRIBUTE_NODE)) return false;
+  const std::string_view prefix = View(n->ns->prefix);
+  return name.size() == prefix.size() + 1 + local.size() && name.starts_with(prefix) && name[prefix.size()] == ':' &&
+         name.ends_with(local);
 }
 
 // Name rule of lookups and bindings: qualified or local name equal (exactly), and
 // the namespace URI equal ignoring letter case; an empty namespace matches any.
 bool Matches(xmlNodePtr n, std::string_view name, std::string_view namespaceURI) {
   return IsElement(n) && NameIs(n, name) &&
-         (namespaceURI.empty() || EqualsIgnoreAsciiCase(NamespaceOf(n), namespaceURI));
+         (namespaceURI.empty() || EqualsIgnoreAsciiCase(n->ns ? View(n->ns->href) : std::string_view(), namespaceURI));
 }
 
 xmlAttrPtr FindAttr(xmlNodePtr element, std::string_view name) {
@@ -191,13 +208,17 @@ struct DocState : std::enable_shared_from_this<DocState> {
   std::shared_ptr<TXMLNode> ObjectFor(xmlNodePtr n) {
     if (!n) return nullptr;
     if (auto it = objects.find(n); it != objects.end()) return it->second;
+    if (orphaned) {
+      if (auto it = orphans.find(n); it != orphans.end())
+        if (auto alive = it->second.lock()) return alive;
+    }
     NodeFactory factory = nullptr;
     if (IsElement(n) && n->parent) {
       if (n->parent->type == XML_DOCUMENT_NODE) {
         if (rootFactory && Matches(n, rootTag, rootNamespace)) factory = rootFactory;
       } else if (IsElement(n->parent)) {
         auto parent = ObjectFor(n->parent);
-        const std::string parentNs = NamespaceOf(n->parent);
+        const std::string_view parentNs = n->parent->ns ? View(n->parent->ns->href) : std::string_view();
         for (const auto& r : parent->registrations_) {
           if (Matches(n, r.tag, r.namespaceURI.empty() ? parentNs : r.namespaceURI)) {
             factory = r.factory;
@@ -209,7 +230,12 @@ struct DocState : std::enable_shared_from_this<DocState> {
     std::shared_ptr<TXMLNode> object = factory ? factory() : std::make_shared<TXMLNode>();
     object->state_ = shared_from_this();
     object->node_ = n;
-    objects.emplace(n, object);
+    // The tree keeps its node objects while its document lives; afterwards
+    // they live only as long as someone holds them.
+    if (orphaned)
+      orphans[n] = object;
+    else
+      objects.emplace(n, object);
     object->AfterConstruction();
     return object;
   }
@@ -217,6 +243,7 @@ struct DocState : std::enable_shared_from_this<DocState> {
   // Takes a node out of the tree; it is freed with the tree, since node objects
   // may still view it.
   void Detach(xmlNodePtr n) {
+    ++generation;
     xmlUnlinkNode(n);
     detached.push_back(n);
   }
@@ -235,6 +262,7 @@ struct DocState : std::enable_shared_from_this<DocState> {
       xmlFreeNode(child);
       ListIndexError(index);
     }
+    ++generation;
     if (at)
       xmlAddPrevSibling(at, child);
     else
@@ -245,6 +273,9 @@ struct DocState : std::enable_shared_from_this<DocState> {
   xmlDocPtr doc;
   std::recursive_mutex mutex;
   std::unordered_map<void*, std::shared_ptr<TXMLNode>> objects;
+  std::uint64_t generation = 1;  // changes whenever child elements are added or removed
+  bool orphaned = false;  // the document object is gone
+  std::unordered_map<void*, std::weak_ptr<TXMLNode>> orphans;
   std::vector<xmlNodePtr> detached;
   std::string rootTag;
   NodeFactory rootFactory = nullptr;
@@ -313,7 +344,7 @@ IXMLNodePtr TXMLNode::FindChildNode(std::string_view name) const {
   RUV_LOCK;
   xmlNodePtr n = N(node_);
   if (!IsElement(n)) return nullptr;
-  const std::string ns = NamespaceOf(n);
+  const std::string_view ns = n->ns ? View(n->ns->href) : std::string_view();
   for (xmlNodePtr c = n->children; c; c = c->next)
     if (Matches(c, name, ns)) return state_->ObjectFor(c);
   return nullptr;
@@ -431,14 +462,16 @@ void TXMLNodeCollection::Attach(TXMLNode& host, std::string_view itemTag) {
 
 std::unique_lock<std::recursive_mutex> TXMLNodeCollection::Lock() const { return state_->Lock(); }
 
-std::vector<IXMLNodePtr> TXMLNodeCollection::ItemsLocked() const {
-  std::vector<IXMLNodePtr> items;
+const std::vector<IXMLNodePtr>& TXMLNodeCollection::ItemsLocked() const {
+  if (itemsGeneration_ == state_->generation) return items_;
+  items_.clear();
   for (xmlNodePtr c = N(host_)->children; c; c = c->next) {
-    if (!IsElement(c) || S(c->name) != itemTag_) continue;
+    if (!IsElement(c) || View(c->name) != itemTag_) continue;
     auto object = state_->ObjectFor(c);
-    if (IsItem(object)) items.push_back(object);
+    if (IsItem(object)) items_.push_back(object);
   }
-  return items;
+  itemsGeneration_ = state_->generation;
+  return items_;
 }
 
 int TXMLNodeCollection::Count() const {
@@ -448,14 +481,15 @@ int TXMLNodeCollection::Count() const {
 
 IXMLNodePtr TXMLNodeCollection::Nodes(int index) const {
   RUV_LOCK;
-  auto items = ItemsLocked();
+  const auto& items = ItemsLocked();
   if (index < 0 || index >= static_cast<int>(items.size())) ListIndexError(index);
   return items[static_cast<std::size_t>(index)];
 }
 
 void TXMLNodeCollection::Clear() {
   RUV_LOCK;
-  for (const auto& item : ItemsLocked()) state_->Detach(N(std::dynamic_pointer_cast<TXMLNode>(item)->node_));
+  const auto items = ItemsLocked();
+  for (const auto& item : items) state_->Detach(N(std::dynamic_pointer_cast<TXMLNode>(item)->node_));
 }
 
 void TXMLNodeCollection::Delete(int index) {
@@ -465,7 +499,7 @@ void TXMLNodeCollection::Delete(int index) {
 
 int TXMLNodeCollection::Remove(const IXMLNodePtr& node) {
   RUV_LOCK;
-  auto items = ItemsLocked();
+  const auto items = ItemsLocked();
   for (std::size_t i = 0; i < items.size(); ++i) {
     if (items[i] == node) {
       state_->Detach(N(std::dynamic_pointer_cast<TXMLNode>(node)->node_));
@@ -506,6 +540,8 @@ void ReleaseObjects(detail::DocState& state) {
   std::unordered_map<void*, std::shared_ptr<TXMLNode>> objects;
   {
     auto lock = state.Lock();
+    state.orphaned = true;
+    for (const auto& [node, object] : state.objects) state.orphans[node] = object;
     objects.swap(state.objects);
   }
 }

@@ -13,6 +13,7 @@
 // - Node objects share ownership of the tree: a node still referenced after its
 //   document object is gone keeps working and is safe to release.
 
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -196,10 +197,13 @@ class TXMLNodeCollection : public virtual IXMLNodeCollection {
  private:
   friend class TXMLNode;
   void Attach(TXMLNode& host, std::string_view itemTag);
-  std::vector<IXMLNodePtr> ItemsLocked() const;
+  const std::vector<IXMLNodePtr>& ItemsLocked() const;
   std::shared_ptr<detail::DocState> state_;
   void* host_ = nullptr;
   std::string itemTag_;
+  // The items as last listed, valid while the tree's generation is unchanged.
+  mutable std::vector<IXMLNodePtr> items_;
+  mutable std::uint64_t itemsGeneration_ = 0;
 };
 
 // A collection whose items offer the interface I.
