@@ -4,6 +4,7 @@
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
 
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <unordered_map>
@@ -551,6 +552,7 @@ TXMLDocument::~TXMLDocument() { ReleaseObjects(*state_); }
 
 void TXMLDocument::LoadFromXML(std::string_view bytes) {
   InitLibxml();
+  if (bytes.size() > static_cast<std::size_t>(INT_MAX)) throw EDOMParseError("The document is too large");
   xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
   if (!ctxt) throw EDOMParseError("Out of memory");
   const int options = XML_PARSE_NONET | XML_PARSE_NOENT | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
@@ -566,45 +568,60 @@ void TXMLDocument::LoadFromXML(std::string_view bytes) {
   xmlFreeParserCtxt(ctxt);
   StripBlankText(reinterpret_cast<xmlNodePtr>(doc));
   auto fresh = NewState(options_, doc);
+  auto old = State();
   {
-    auto lock = state_->Lock();
-    fresh->rootTag = state_->rootTag;
-    fresh->rootFactory = state_->rootFactory;
-    fresh->rootNamespace = state_->rootNamespace;
+    auto lock = old->Lock();
+    fresh->rootTag = old->rootTag;
+    fresh->rootFactory = old->rootFactory;
+    fresh->rootNamespace = old->rootNamespace;
   }
-  ReleaseObjects(*state_);
-  state_ = fresh;
+  {
+    std::lock_guard guard(stateMutex_);
+    state_ = fresh;
+  }
+  ReleaseObjects(*old);
 }
+
+std::shared_ptr<detail::DocState> TXMLDocument::State() const {
+  std::lock_guard guard(stateMutex_);
+  return state_;
+}
+
+#undef RUV_LOCK
+// The document's calls work on the tree current at the call.
+#define RUV_LOCK                \
+  const auto state = State(); \
+  auto lock_ = state->Lock()
 
 bool TXMLDocument::IsEmpty() const {
   RUV_LOCK;
-  return xmlDocGetRootElement(state_->doc) == nullptr;
+  return xmlDocGetRootElement(state->doc) == nullptr;
 }
 
 IXMLNodePtr TXMLDocument::DocumentElement() const {
   RUV_LOCK;
-  return state_->ObjectFor(xmlDocGetRootElement(state_->doc));
+  return state->ObjectFor(xmlDocGetRootElement(state->doc));
 }
 
 IXMLNodePtr TXMLDocument::GetDocBinding(std::string_view tag, NodeFactory factory, std::string_view namespaceURI) {
   RUV_LOCK;
-  state_->rootTag = tag;
-  state_->rootFactory = factory;
-  state_->rootNamespace = namespaceURI;
-  xmlNodePtr root = xmlDocGetRootElement(state_->doc);
+  state->rootTag = tag;
+  state->rootFactory = factory;
+  state->rootNamespace = namespaceURI;
+  xmlNodePtr root = xmlDocGetRootElement(state->doc);
   if (!root) {
-    root = xmlNewDocNode(state_->doc, nullptr, X(std::string(tag).c_str()), nullptr);
-    xmlDocSetRootElement(state_->doc, root);
+    root = xmlNewDocNode(state->doc, nullptr, X(std::string(tag).c_str()), nullptr);
+    xmlDocSetRootElement(state->doc, root);
     if (!namespaceURI.empty()) xmlSetNs(root, xmlNewNs(root, X(std::string(namespaceURI).c_str()), nullptr));
   }
-  return state_->ObjectFor(root);
+  return state->ObjectFor(root);
 }
 
 std::string TXMLDocument::XML() const {
   RUV_LOCK;
   xmlChar* mem = nullptr;
   int size = 0;
-  xmlDocDumpMemoryEnc(state_->doc, &mem, &size, "UTF-8");
+  xmlDocDumpMemoryEnc(state->doc, &mem, &size, "UTF-8");
   std::string out(reinterpret_cast<const char*>(mem), static_cast<std::size_t>(size));
   xmlFree(mem);
   return out;

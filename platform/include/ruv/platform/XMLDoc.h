@@ -247,7 +247,9 @@ class TXMLDocument {
   std::string XML() const;
 
  private:
+  std::shared_ptr<detail::DocState> State() const;
   DocumentOptions options_;
+  mutable std::mutex stateMutex_;  // guards state_, which a load replaces
   std::shared_ptr<detail::DocState> state_;
 };
 
