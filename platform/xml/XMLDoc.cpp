@@ -231,6 +231,7 @@ struct DocState : std::enable_shared_from_this<DocState> {
     std::shared_ptr<TXMLNode> object = factory ? factory() : std::make_shared<TXMLNode>();
     object->state_ = shared_from_this();
     object->node_ = n;
+    object->factory_ = factory;
     // The tree keeps its node objects while its document lives; afterwards
     // they live only as long as someone holds them.
     if (orphaned)
@@ -425,7 +426,13 @@ void TXMLNode::SetText(std::string_view text) {
   xmlNodePtr n = N(node_);
   const std::string value(text);
   if (n->type == XML_ATTRIBUTE_NODE) {
-    xmlSetNsProp(n->parent, n->ns, n->name, X(value.c_str()));
+    if (n->parent) {
+      xmlSetNsProp(n->parent, n->ns, n->name, X(value.c_str()));
+    } else {  // an attribute taken off its element
+      xmlFreeNodeList(n->children);
+      n->children = n->last = nullptr;
+      xmlAddChild(n, xmlNewDocText(state_->doc, X(value.c_str())));
+    }
     return;
   }
   if (!IsElement(n)) {
@@ -609,7 +616,12 @@ IXMLNodePtr TXMLDocument::GetDocBinding(std::string_view tag, NodeFactory factor
   state->rootFactory = factory;
   state->rootNamespace = namespaceURI;
   xmlNodePtr root = xmlDocGetRootElement(state->doc);
-  if (!root) {
+  if (root) {
+    // A document element reached before this binding is rebuilt as the bound class.
+    auto it = state->objects.find(root);
+    if (it != state->objects.end() && it->second->factory_ != factory && Matches(root, tag, namespaceURI))
+      state->objects.erase(it);
+  } else {
     root = xmlNewDocNode(state->doc, nullptr, X(std::string(tag).c_str()), nullptr);
     xmlDocSetRootElement(state->doc, root);
     if (!namespaceURI.empty()) xmlSetNs(root, xmlNewNs(root, X(std::string(namespaceURI).c_str()), nullptr));

@@ -196,6 +196,10 @@ TEST(XmlBinding, DocumentElementBindsByExactTagAndCaseInsensitiveNamespace) {
     }
   }
   EXPECT_EQ(As<IHost>(nullptr), nullptr);
+  // Reaching the document element before binding it does not spoil the binding.
+  auto doc = Load("<host xmlns=\"urn:test\"/>");
+  EXPECT_FALSE(Supports<IHost>(doc->DocumentElement()));
+  EXPECT_TRUE(Supports<IHost>(doc->GetDocBinding("host", NodeClass<THost>(), "urn:test")));
 }
 
 TEST(XmlBinding, EmptyDocumentGetsTheBoundElementInItsNamespace) {
@@ -263,6 +267,9 @@ TEST(XmlAttributes, ReadCreateSetAndRemove) {
   root->SetAttribute("x", std::nullopt);
   EXPECT_FALSE(root->HasAttribute("x"));
   EXPECT_EQ(root->GetAttribute("x"), Variant());
+  x->SetText("detached");  // writing the removed attribute changes nothing in the tree
+  EXPECT_EQ(x->Text(), "detached");
+  EXPECT_FALSE(root->HasAttribute("x"));
   x.reset();  // the removed attribute's object is released safely
   root->SetAttribute("a", std::nullopt);
   EXPECT_FALSE(root->HasAttribute("a"));
