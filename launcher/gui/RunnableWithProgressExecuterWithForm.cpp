@@ -152,7 +152,9 @@ void TRunnableWithProgressExecuterWithForm::tick(const std::string& messageText)
 
 void TRunnableWithProgressExecuterWithForm::finished() {
   Post([this] {
+    // Hidden at once, so that a box the worker shows next does not sit over it.
     modalEnded_ = true;
+    hide();
     if (modalLoop_) modalLoop_->exit(0);
   });
 }
