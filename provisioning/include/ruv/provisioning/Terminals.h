@@ -18,7 +18,8 @@
 
 #include "ruv/config/XMLBinding.h"
 #include "ruv/platform/Exception.h"
-#include "ruv/platform/Graphics.h"
+#include "ruv/provisioning/Plik.h"
+#include "ruv/provisioning/Terminal.h"
 
 namespace ruv::provisioning {
 
@@ -88,50 +89,5 @@ class TTerminals {
   // TPlik, TTerminal, TTerminals.
   static void Finalizuj();
 };
-
-class TPlik {
- public:
-  TPlik() = delete;
-  static void WczytajDane(config::IXMLFileTypePtr dane);
-  static config::IXMLFileTypePtr DanePliku();
-
-  static std::string PobierzNazwe();
-  static std::string PobierzSciezkeDocelowa();
-  static std::string PobierzHashPliku();
-  // target_path + "\" + name, or name alone when target_path is empty.
-  static std::string PobierzPelnaNazwe();
-  // The local copy's "FileVersion", or "" when it cannot be read.
-  static std::string PobierzWersjeLokalnegoPliku();
-  // Fetches the file over the URL templates and writes it under its full name.
-  static void download();
-  static void UtworzSciezkeDocelowa();
-  static void UsunSciezkeDocelowa();
-};
-
-class TTerminal {
- public:
-  TTerminal() = delete;
-  static void WczytajDane(config::IXMLTerminalTypePtr dane);
-  static config::IXMLTerminalTypePtr DaneTerminala();
-
-  // Brings the current terminal's files up to date as one job behind the progress
-  // window; returns when the job has ended.
-  static void download();
-  static void downloadEXEFile();
-  static void downloadIconFile();
-  static void downloadDLLFile(int dllFileNumber);
-  static void downloadGenericFile(int fileNumber);
-  // download, then starts the terminal program with the access token. Always true;
-  // raises with one of the two messages of a failed download or start.
-  static bool virad();
-  static std::string PobierzNazwe();
-  // Whether the terminal has an icon file; fetches it first when it is missing locally.
-  static bool PlikIkonyIstnieje();
-  // The icon file loaded as a bitmap (BMP only); raises for anything else.
-  static std::unique_ptr<graphics::TBitmap> WczytajPlikIkony();
-};
-
-// The access token handed to every terminal as its whole parameter string.
-inline constexpr const char* kTokenDostepu = "Kowmept zu617!%& 58 20316 ";
 
 }  // namespace ruv::provisioning
