@@ -16,6 +16,11 @@ elseif(RUV_SANITIZE STREQUAL "thread")
 elseif(NOT RUV_SANITIZE STREQUAL "")
   message(FATAL_ERROR "RUV_SANITIZE must be empty, 'address' or 'thread'")
 endif()
+if(NOT RUV_SANITIZE STREQUAL "" AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  # The sanitizers' instrumentation makes g++'s flow analysis report uninitialized
+  # values inside the standard library that are not there.
+  add_compile_options(-Wno-maybe-uninitialized)
+endif()
 
 # ruv_component(<name> LAYER <layer> SOURCES ... [DEPS ...])
 # A component is a static library inside one layer. Each layer's library
