@@ -184,16 +184,18 @@ bool TTerminal::virad() {
 std::string TTerminal::PobierzNazwe() { return WybranyTerminal()->Get_Name(); }
 
 bool TTerminal::PlikIkonyIstnieje() {
-  TPlik::WczytajDane(WybranyTerminal()->Get_Icon_file());
-  const TOpisPliku ikona(TPlik::DanePliku());
+  const config::IXMLFileTypePtr opis = WybranyTerminal()->Get_Icon_file();
+  TPlik::WczytajDane(opis);
+  const TOpisPliku ikona(opis);
   if (ikona.PobierzNazwe().empty()) return false;
   if (!fs::FileExists(fs::NativePath(ikona.PobierzPelnaNazwe()))) ikona.download();
   return true;
 }
 
 std::unique_ptr<graphics::TBitmap> TTerminal::WczytajPlikIkony() {
-  TPlik::WczytajDane(WybranyTerminal()->Get_Icon_file());
-  const TOpisPliku ikona(TPlik::DanePliku());
+  const config::IXMLFileTypePtr opis = WybranyTerminal()->Get_Icon_file();
+  TPlik::WczytajDane(opis);
+  const TOpisPliku ikona(opis);
   auto bitmapa = std::make_unique<graphics::TBitmap>();
   bitmapa->LoadFromFile(fs::NativePath(ikona.PobierzPelnaNazwe()));
   return bitmapa;
