@@ -93,6 +93,8 @@ TMainForm::TMainForm(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint) {
   setWindowTitle(kTytulOkna);
+  // MS Sans Serif is not installed here; its nearest stand-in is Arial's.
+  QFont::insertSubstitution("MS Sans Serif", "Arial");
   QFont font("Arial");
   font.setPixelSize(11);
   setFont(font);
@@ -234,6 +236,8 @@ void TMainForm::PierwszePokazanie() {
   // The link line fits its labels; the link is cut beyond 303 pixels.
   label3_->adjustSize();
   labLink_->adjustSize();
+  // The link sits at 58 pixels, or right after "Internet: " where a stand-in font is wider.
+  labLink_->move(std::max(58, label3_->width()), 0);
   labLink_->resize(std::min(labLink_->width(), 303), labLink_->height());
   pnlLink_->resize(labLink_->geometry().right() + 1, std::max(label3_->height(), labLink_->height()));
 

@@ -7,6 +7,7 @@
 // box does), and a terminal button is clicked with synthetic button events sent to
 // the main window.
 #include "ruv/provisioning/FileVersion.h"
+#include "LauncherTestSupport.h"
 
 #include <xcb/xcb.h>
 
@@ -31,22 +32,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using launcher_test::Env;
+using launcher_test::ReadAll;
+using launcher_test::WriteAll;
 using Clock = std::chrono::steady_clock;
-
-std::string Env(const char* name) {
-  const char* v = std::getenv(name);
-  return v ? v : "";
-}
-
-std::string ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void WriteAll(const fs::path& p, const std::string& s) {
-  fs::create_directories(p.parent_path());
-  std::ofstream(p, std::ios::binary) << s;
-}
 
 bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
   const auto end = Clock::now() + timeout;

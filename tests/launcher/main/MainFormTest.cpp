@@ -12,6 +12,7 @@
 #include "ruv/support/ScriptedMessageBoxes.h"
 
 #include "TestHttpServer.h"
+#include "LauncherTestSupport.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -30,6 +31,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using launcher_test::Env;
+using launcher_test::ReadAll;
 using enum TModalResult;
 using provisioning::TTerminals;
 
@@ -44,16 +47,6 @@ QApplication& App() {
     return a;
   }();
   return *app;
-}
-
-std::string Env(const char* name) {
-  const char* v = std::getenv(name);
-  return v ? v : "";
-}
-
-std::string ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 // A 24-bit bottom-up BMP of one colour.
