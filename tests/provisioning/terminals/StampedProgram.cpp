@@ -1,0 +1,2 @@
+// A program that only carries version information.
+int main() { return 0; }
