@@ -50,3 +50,8 @@ add_custom_command(OUTPUT ${ruv_demo_stamp}
   VERBATIM)
 add_custom_target(demo_server ALL DEPENDS ${ruv_demo_stamp})
 set_target_properties(demo_server PROPERTIES RUV_SERVER_ROOT ${RUV_DEMO_SERVER_ROOT})
+
+# Where the launcher executable is, for tools/demo.sh.
+if(TARGET ruv_virad)
+  file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/demo/launcher-path CONTENT "$<TARGET_FILE:ruv_virad>\n")
+endif()
