@@ -557,13 +557,24 @@ void ReleaseObjects(detail::DocState& state) {
 
 TXMLDocument::~TXMLDocument() { ReleaseObjects(*state_); }
 
-void TXMLDocument::LoadFromXML(std::string_view bytes) {
+void TXMLDocument::LoadFromXML(std::string_view bytes) { Load(bytes, false); }
+
+void TXMLDocument::LoadFromText(std::string_view utf8) {
+  // A byte-order mark that survived a decoding step is no content.
+  if (utf8.substr(0, 3) == "\xEF\xBB\xBF") utf8.remove_prefix(3);
+  Load(utf8, true);
+}
+
+void TXMLDocument::Load(std::string_view bytes, bool utf8) {
   InitLibxml();
   if (bytes.size() > static_cast<std::size_t>(INT_MAX)) throw EDOMParseError("The document is too large");
   xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
   if (!ctxt) throw EDOMParseError("Out of memory");
-  const int options = XML_PARSE_NONET | XML_PARSE_NOENT | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
-  xmlDocPtr doc = xmlCtxtReadMemory(ctxt, bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr, options);
+  int options = XML_PARSE_NONET | XML_PARSE_NOENT | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+  // Text that is already Unicode is read as UTF-8 whatever its declaration names.
+  if (utf8) options |= XML_PARSE_IGNORE_ENC;
+  xmlDocPtr doc = xmlCtxtReadMemory(ctxt, bytes.data(), static_cast<int>(bytes.size()), nullptr,
+                                    utf8 ? "UTF-8" : nullptr, options);
   // A document that is well-formed but not namespace-well-formed (an undeclared
   // prefix, say) is refused too.
   if (!doc || !xmlDocGetRootElement(doc) || !ctxt->nsWellFormed) {

@@ -104,6 +104,22 @@ TEST(XmlParse, InternalEntitiesAndCharacterReferencesBecomeText) {
   EXPECT_EQ(doc->DocumentElement()->ChildNode("a")->Text(), "witaj świat ż&<");
 }
 
+TEST(XmlParse, DecodedTextIsReadAsUtf8WhateverItsDeclarationSays) {
+  const std::string body = "<r><a>Zażółć gęślą jaźń</a></r>";
+  for (const std::string prolog : {"", "<?xml version=\"1.0\"?>", "<?xml version=\"1.0\" encoding=\"windows-1250\"?>",
+                                   "<?xml version=\"1.0\" encoding=\"UTF-16\"?>", "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"ISO-8859-2\"?>"}) {
+    auto doc = TXMLDocument::Create();
+    doc->LoadFromText(prolog + "\r\n" + body);
+    EXPECT_EQ(doc->DocumentElement()->ChildNode("a")->Text(), "Zażółć gęślą jaźń") << prolog;
+  }
+  auto doc = TXMLDocument::Create();
+  doc->LoadFromText("<r><a>old</a></r>");
+  // Windows-1250 bytes are no UTF-8: refused, and the content stays.
+  EXPECT_THROW(doc->LoadFromText("<?xml version=\"1.0\" encoding=\"windows-1250\"?><r><a>\xBF\xF3\xB3w</a></r>"),
+               EDOMParseError);
+  EXPECT_EQ(doc->DocumentElement()->ChildNode("a")->Text(), "old");
+}
+
 TEST(XmlText, TextRules) {
   const struct {
     const char* content;

@@ -237,6 +237,10 @@ class TXMLDocument {
   // EDOMParseError "<reason>\nLine: <n>\n<first 40 characters of that line>"
   // and leaves the content as it was.
   void LoadFromXML(std::string_view bytes);
+  // As LoadFromXML for text that is already decoded: the UTF-8 text is parsed as
+  // UTF-8 whatever encoding its declaration names (a leading byte-order mark is
+  // skipped). Malformed UTF-8 raises EDOMParseError.
+  void LoadFromText(std::string_view utf8);
   bool IsEmpty() const;
   // The document element, or null when the document is empty.
   IXMLNodePtr DocumentElement() const;
@@ -249,6 +253,7 @@ class TXMLDocument {
 
  private:
   std::shared_ptr<detail::DocState> State() const;
+  void Load(std::string_view bytes, bool utf8);
   DocumentOptions options_;
   mutable std::mutex stateMutex_;  // guards state_, which a load replaces
   std::shared_ptr<detail::DocState> state_;

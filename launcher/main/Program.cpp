@@ -1,0 +1,108 @@
+#include "ruv/launcher/Program.h"
+
+#include "ruv/launcher/MainForm.h"
+#include "ruv/launcher/QtMessageBoxes.h"
+#include "ruv/launcher/SpringInit.h"
+#include "ruv/platform/Shell.h"
+#include "ruv/platform/WindowList.h"
+#include "ruv/provisioning/ResourceStrings.h"
+#include "ruv/provisioning/Terminals.h"
+#include "ruv/support/Container.h"
+#include "ruv/support/Logging.h"
+#include "ruv/support/MessageBoxes.h"
+
+#include <QApplication>
+#include <QSocketNotifier>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+namespace ruv {
+namespace {
+
+std::string NazwaPliku(const std::string& sciezka) {
+  const auto slash = sciezka.find_last_of('/');
+  return slash == std::string::npos ? sciezka : sciezka.substr(slash + 1);
+}
+
+// Launchers find each other through the X server's window list; under a Wayland
+// session the toolkit is kept on X (XWayland) so that they still see each other.
+void ZostanNaX11() {
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  const char* display = std::getenv("DISPLAY");
+  const char* platform = std::getenv("QT_QPA_PLATFORM");
+  if (wayland && *wayland && display && *display && platform == nullptr) setenv("QT_QPA_PLATFORM", "xcb", 1);
+}
+
+// Ends the process with exit code 0. Workers still running (an abandoned fetch) are
+// not waited for, and nothing is left to save, so the globals are not torn down
+// under them.
+[[noreturn]] void Zakoncz() {
+  std::fflush(nullptr);
+  std::_Exit(0);
+}
+
+}  // namespace
+
+std::optional<std::string> KomunikatNieprawidlowejNazwy(const std::string& sciezka) {
+  const std::string wymagana = resources::NazwaProgramu() + ".exe";
+  if (NazwaPliku(sciezka) == wymagana) return std::nullopt;
+  return "Nazwa pliku wykonywalnego nie jest prawidłowa: " + sciezka + "\r" + "Proszę zmienić nazwę na domyślną (" +
+         resources::NazwaProgramu() + ".exe) i uruchomić program jeszcze raz.";
+}
+
+std::string TytulAplikacji(const std::string& sciezka) {
+  std::string nazwa = NazwaPliku(sciezka);
+  const auto dot = nazwa.find_last_of('.');
+  if (dot != std::string::npos && dot > 0) nazwa.erase(dot);
+  return nazwa;
+}
+
+int UruchomLauncher(int argc, char** argv) {
+  InitializeLoggingUnits();
+  ZostanNaX11();
+  const std::string sciezka = shell::CurrentExecutablePath();
+  const std::string tytul = TytulAplikacji(sciezka);
+  {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QString::fromStdString(tytul));
+    SetApplicationTitle(tytul);
+    InstallQtMessageBoxes();
+    SpringInit(di::GlobalContainer());
+    di::GlobalContainer().Build();
+
+    if (const auto komunikat = KomunikatNieprawidlowejNazwy(sciezka)) {
+      ShowMessage(*komunikat);
+      Zakoncz();
+    }
+
+    // The hidden window through which other launchers close this one.
+    std::unique_ptr<x11::ApplicationWindow> oknoAplikacji = x11::ApplicationWindow::Create(tytul);
+    x11::PostCloseToWindowsTitled(tytul, oknoAplikacji.get());
+
+    TMainForm form;
+    std::unique_ptr<QSocketNotifier> notifier;
+    if (oknoAplikacji) {
+      notifier = std::make_unique<QSocketNotifier>(oknoAplikacji->EventFd(), QSocketNotifier::Read);
+      auto check = [&] {
+        if (oknoAplikacji->TakeCloseRequest()) {
+          form.close();
+          form.ZakonczAplikacje();
+        }
+        if (oknoAplikacji->ConnectionLost()) notifier->setEnabled(false);
+      };
+      QObject::connect(notifier.get(), &QSocketNotifier::activated, check);
+      check();
+    }
+
+    form.FormShow();
+    form.show();
+    QApplication::exec();
+    notifier.reset();
+  }
+  provisioning::TTerminals::Finalizuj();
+  Zakoncz();
+}
+
+}  // namespace ruv
