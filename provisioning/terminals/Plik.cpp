@@ -67,9 +67,9 @@ std::string TOpisPliku::PobierzWersjeLokalnegoPliku() const {
   }
 }
 
-void TOpisPliku::download(bool executable) const {
+bool TOpisPliku::download(bool executable) const {
   const std::string name = PobierzNazwe();
-  if (name.empty()) return;
+  if (name.empty()) return false;
   const TMemoryStream stream = downloadToStream(resources::SzablonyAdresow(), PobierzSciezkeZrodlowa());
   try {
     UtworzSciezkeDocelowa();
@@ -82,7 +82,9 @@ void TOpisPliku::download(bool executable) const {
   } catch (const Exception&) {
     // A file that cannot be written (in use, read-only medium, a directory in its
     // place) keeps what it had; the caller goes on with the next file.
+    return false;
   }
+  return true;
 }
 
 void TOpisPliku::UtworzSciezkeDocelowa() const {

@@ -41,7 +41,9 @@ class TOpisPliku {
   // content and the call returns normally. The file is made executable for the
   // user when executable is true or its name ends with ".exe" (any letter case).
   // Every call fetches: a local copy is never taken as up to date here.
-  void download(bool executable = false) const;
+  // Returns whether the file was written whole (false for an empty name and for a
+  // write that failed), so that a record of what was fetched is kept only then.
+  bool download(bool executable = false) const;
   // Creates the directories of the target path level by level; raises
   // EWrongFilePath "Błąd przy tworzeniu ściężki dla pliku "<name>"".
   void UtworzSciezkeDocelowa() const;
