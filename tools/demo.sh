@@ -13,7 +13,8 @@
 # - Display: yours when DISPLAY is set (the demo ends when you close the
 #   launcher); otherwise a private Xvfb, where the demo clicks the first terminal
 #   button, answers the launcher's question with OK, takes screenshots and ends.
-# - Screenshots: build/demo/launcher.png (and build/demo/terminal.png under Xvfb).
+# - Screenshots: build/demo/launcher.png; under Xvfb also build/demo/question.png
+#   and build/demo/terminal.png.
 # Ctrl-C stops everything the demo started.
 set -euo pipefail
 
@@ -107,10 +108,14 @@ screenshot() {
 }
 
 # --- client -------------------------------------------------------------------
-rm -rf "$client"
+rm -rf "$client" "$work"/*.png
 mkdir -p "$client/home/.config"
 cp "$launcher" "$client/ruv_virad.exe"
 export XAUTHORITY=${XAUTHORITY:-$HOME/.Xauthority}  # the display's key, before HOME moves
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+  export XDG_RUNTIME_DIR=$client/runtime
+  mkdir -m 700 "$XDG_RUNTIME_DIR"
+fi
 (cd "$client" && HOME="$client/home" XDG_CONFIG_HOME="$client/home/.config" QT_QPA_PLATFORM=xcb \
   exec ./ruv_virad.exe >"$work/launcher.log" 2>&1) &
 launcher_pid=$!
@@ -121,15 +126,18 @@ if ! window=$(wait_for_window "$title" 30); then
   screenshot root "$work/launcher.png" || true
   die "the launcher window did not appear; see $work/launcher.log and the screenshot"
 fi
-sleep 1  # let it paint its buttons
+say "launcher window: $(xwininfo -id "$window" | sed -n 's/^xwininfo: Window id: [^ ]* //p')"
 if [ -n "$own_display" ]; then
+  sleep 1  # let the buttons paint
   screenshot "$window" "$work/launcher.png"
-  say "close the launcher window to end the demo"
+  say "the demo ends with the launcher: close it, or start a terminal from it"
   wait "$launcher_pid" || true
   launcher_pid=""
   exit 0
 fi
 
+python3 "$src/tools/demo/fake_input.py" move 0 0  # no button under the pointer
+sleep 1                                            # let the buttons paint
 screenshot root "$work/launcher.png"
 # Launch the first terminal: click its button (margin 10, top margin 40, 300 x 40
 # as the sample configuration lays them out), answer the question about a newer
@@ -139,6 +147,7 @@ python3 "$src/tools/demo/fake_input.py" click "$x" "$y"
 terminal=""
 for _ in $(seq 100); do
   if box=$(find_window "Komunikat"); then
+    [ -e "$work/question.png" ] || screenshot root "$work/question.png"
     read -r x y < <(window_point "$box" 20 20)
     python3 "$src/tools/demo/fake_input.py" key "$x" "$y" Return
   fi

@@ -2,7 +2,8 @@
 """Clicks or presses a key on the X display named by DISPLAY, through XTEST.
 
 Use:
-    fake_input.py click X Y     move the pointer to root coordinates X, Y and click button 1
+    fake_input.py move X Y      move the pointer to root coordinates X, Y
+    fake_input.py click X Y     move the pointer there and click button 1
     fake_input.py key X Y NAME  move the pointer to X, Y (keyboard focus follows the
                                 pointer without a window manager) and press the key
                                 NAME (an X keysym name such as Return)
@@ -25,7 +26,7 @@ def load(name, soname):
 
 
 def main():
-    if len(sys.argv) < 4 or sys.argv[1] not in ("click", "key") or (sys.argv[1] == "key") != (len(sys.argv) == 5):
+    if len(sys.argv) < 4 or sys.argv[1] not in ("move", "click", "key") or (sys.argv[1] == "key") != (len(sys.argv) == 5):
         sys.exit(__doc__)
     x11 = load("X11", "libX11.so.6")
     xtst = load("Xtst", "libXtst.so.6")
@@ -48,7 +49,9 @@ def main():
     xtst.XTestFakeMotionEvent(display, -1, x, y, 0)
     x11.XFlush(display)
     time.sleep(0.3)  # let the window see the pointer arrive (hover) before the click
-    if sys.argv[1] == "click":
+    if sys.argv[1] == "move":
+        events = []
+    elif sys.argv[1] == "click":
         events = [(xtst.XTestFakeButtonEvent, 1)]
     else:
         keysym = x11.XStringToKeysym(sys.argv[4].encode())
