@@ -45,7 +45,7 @@ cmake --build "$build" --target ruv_virad demo_server
 launcher=$(cat "$work/launcher-path" 2>/dev/null) || die "the build has no launcher executable"
 
 # --- download server ----------------------------------------------------------
-python3 - "$port" <<'EOF' || die "port $port on 127.0.0.1 is taken; stop what listens there and run the demo again"
+python3 - "$port" 2>/dev/null <<'EOF' || die "port $port on 127.0.0.1 is taken; stop what listens there and run the demo again"
 import socket, sys
 s = socket.socket()
 s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
