@@ -29,6 +29,15 @@ std::string Program(const std::string& version) {
   return {};
 }
 
+// The local copy's version, "" when there is none.
+std::string VersionOf(const fsys::path& path) {
+  try {
+    return GetFileVersionString(path.string());
+  } catch (const Exception&) {
+    return "";
+  }
+}
+
 const std::string kProcessInterrupted = "Process interrupted with message:\r";
 
 TEST_F(TerminalTest, JobTicksOncePerStepInOrder) {
@@ -121,8 +130,10 @@ TEST_F(TerminalTest, ProgramFileFollowsTheVersionRule) {
         std::find(requests.begin() + static_cast<long>(before), requests.end(), "/bin/prog.exe") != requests.end();
     EXPECT_EQ(requested, c.fetched);
     const std::string expected = c.fetched ? c.configured : c.local;
-    EXPECT_EQ(provisioning::GetFileVersionString(local.string()), expected);
-    if (c.fetched) EXPECT_TRUE(ExecutableByUser(local));
+    EXPECT_EQ(VersionOf(local), expected);
+    if (c.fetched) {
+      EXPECT_TRUE(ExecutableByUser(local));
+    }
     RecordingExecuter::Taken();
   }
 }
@@ -153,7 +164,7 @@ TEST_F(TerminalTest, LibrariesAreFetchedByVersionAndAMissingDescriptionEndsTheJo
             kProcessInterrupted + "Nie znaleziono informacji o bibliotece \"nieopisana\"");
   EXPECT_FALSE(Requested("rowna.dll"));
   EXPECT_TRUE(Requested("brak_lokalnie.dll"));
-  EXPECT_EQ(provisioning::GetFileVersionString((dir_ / "lib/brak_lokalnie.dll").string()), "3.0.0.4");
+  EXPECT_EQ(VersionOf(dir_ / "lib/brak_lokalnie.dll"), "3.0.0.4");
   EXPECT_FALSE(Requested("pozniejsza.dll"));
   EXPECT_FALSE(Requested("plik.ini"));
 }
@@ -202,7 +213,9 @@ TEST_F(TerminalTest, AdditionalFilesFollowTheirSideFiles) {
 
     EXPECT_EQ(ReadAll(file), c.fetched ? "nowe" : "stare");
     EXPECT_EQ(fsys::exists(side), c.sideAfter.has_value());
-    if (c.sideAfter) EXPECT_EQ(ReadAll(side), *c.sideAfter);
+    if (c.sideAfter) {
+      EXPECT_EQ(ReadAll(side), *c.sideAfter);
+    }
   }
 }
 

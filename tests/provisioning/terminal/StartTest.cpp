@@ -111,7 +111,9 @@ TEST_F(TerminalTest, IconPresenceFetchesAMissingIcon) {
       EXPECT_EQ(TTerminal::PlikIkonyIstnieje(), c.result);
     }
     EXPECT_EQ(Requests().size() > before, c.requested);
-    if (c.requested && c.served) EXPECT_EQ(ReadAll(dir_ / "ikony/ikona.bmp"), "BM");
+    if (c.requested && c.served) {
+      EXPECT_EQ(ReadAll(dir_ / "ikony/ikona.bmp"), "BM");
+    }
   }
 }
 
