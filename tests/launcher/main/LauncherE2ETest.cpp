@@ -1,0 +1,410 @@
+// The launcher program itself, under a private X server (Xvfb), against the test
+// server on the port its built-in URL template names, with a fresh home, per-user
+// configuration directory and working directory per test.
+//
+// The launcher's windows are driven from outside through the X server: message
+// boxes are dismissed with a window-manager close request (as a user closing the
+// box does), and a terminal button is clicked with synthetic button events sent to
+// the main window.
+#include "ruv/provisioning/FileVersion.h"
+
+#include <xcb/xcb.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <optional>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace ruv {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+std::string Env(const char* name) {
+  const char* v = std::getenv(name);
+  return v ? v : "";
+}
+
+std::string ReadAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void WriteAll(const fs::path& p, const std::string& s) {
+  fs::create_directories(p.parent_path());
+  std::ofstream(p, std::ios::binary) << s;
+}
+
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+  const auto end = Clock::now() + timeout;
+  while (!done()) {
+    if (Clock::now() > end) return false;
+    std::this_thread::sleep_for(20ms);
+  }
+  return true;
+}
+
+// A child process, killed at the end unless it has ended.
+class Process {
+ public:
+  Process(std::vector<std::string> args, const fs::path& cwd, const std::map<std::string, std::string>& env,
+          int stdoutPipe = -1) {
+    const pid_t parent = ::getpid();
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+      if (::getppid() != parent) ::_exit(126);
+      if (::chdir(cwd.c_str()) != 0) ::_exit(126);
+      for (const auto& [k, v] : env) ::setenv(k.c_str(), v.c_str(), 1);
+      if (stdoutPipe >= 0) ::dup2(stdoutPipe, STDOUT_FILENO);
+      std::vector<char*> argv;
+      for (auto& a : args) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      ::execvp(argv[0], argv.data());
+      ::_exit(127);
+    }
+  }
+  ~Process() {
+    if (pid_ > 0 && !exitCode_) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+  }
+  // The exit code once the process has ended (-1 for a signal).
+  std::optional<int> Wait(std::chrono::milliseconds timeout) {
+    WaitUntil([&] {
+      int status = 0;
+      if (!exitCode_ && ::waitpid(pid_, &status, WNOHANG) == pid_)
+        exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      return exitCode_.has_value();
+    }, timeout);
+    return exitCode_;
+  }
+  bool Running() { return !Wait(0ms).has_value(); }
+
+ private:
+  pid_t pid_ = -1;
+  std::optional<int> exitCode_;
+};
+
+// Xvfb on a display number of its own choosing.
+class Xvfb {
+ public:
+  Xvfb() {
+    int fds[2];
+    if (::pipe(fds) != 0) return;
+    process_.emplace(std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
+                                              "1024x768x24", "-nolisten", "tcp"},
+                     fs::current_path(), std::map<std::string, std::string>{});
+    ::close(fds[1]);
+    std::string line;
+    pollfd p{fds[0], POLLIN, 0};
+    char buf[32];
+    while (line.find('\n') == std::string::npos && ::poll(&p, 1, 10000) > 0) {
+      const ssize_t n = ::read(fds[0], buf, sizeof buf);
+      if (n <= 0) break;
+      line.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(fds[0]);
+    if (!line.empty() && std::isdigit(static_cast<unsigned char>(line[0]))) display_ = ":" + line.substr(0, line.find('\n'));
+  }
+  const std::string& Display() const { return display_; }
+
+ private:
+  std::optional<Process> process_;
+  std::string display_;
+};
+
+// What the tests look at and do on the X server.
+class XClient {
+ public:
+  explicit XClient(const std::string& display) {
+    connection_ = xcb_connect(display.c_str(), nullptr);
+    root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
+    protocols_ = Atom("WM_PROTOCOLS");
+    deleteWindow_ = Atom("WM_DELETE_WINDOW");
+    netWmName_ = Atom("_NET_WM_NAME");
+    utf8_ = Atom("UTF8_STRING");
+  }
+  ~XClient() { xcb_disconnect(connection_); }
+
+  struct Window {
+    xcb_window_t id;
+    std::string title;
+    bool mapped;
+  };
+  std::vector<Window> TopLevels() {
+    std::vector<Window> out;
+    auto* tree = xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root_), nullptr);
+    if (tree == nullptr) return out;
+    const xcb_window_t* children = xcb_query_tree_children(tree);
+    for (int i = 0; i < xcb_query_tree_children_length(tree); ++i) {
+      auto* attrs = xcb_get_window_attributes_reply(connection_, xcb_get_window_attributes(connection_, children[i]), nullptr);
+      const bool mapped = attrs && attrs->map_state == XCB_MAP_STATE_VIEWABLE;
+      free(attrs);
+      out.push_back({children[i], Title(children[i]), mapped});
+    }
+    free(tree);
+    return out;
+  }
+  std::optional<xcb_window_t> Mapped(const std::string& title) {
+    for (const Window& w : TopLevels())
+      if (w.mapped && w.title == title) return w.id;
+    return std::nullopt;
+  }
+  // A close request, as a window manager sends it when the user closes the window.
+  void Close(xcb_window_t w) {
+    xcb_client_message_event_t ev{};
+    ev.response_type = XCB_CLIENT_MESSAGE;
+    ev.format = 32;
+    ev.window = w;
+    ev.type = protocols_;
+    ev.data.data32[0] = deleteWindow_;
+    ev.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(connection_, 0, w, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&ev));
+    xcb_flush(connection_);
+  }
+  // A left click at (x, y) of the window.
+  void Click(xcb_window_t w, int x, int y) {
+    auto* geo = xcb_translate_coordinates_reply(connection_, xcb_translate_coordinates(connection_, w, root_, 0, 0), nullptr);
+    const int rx = geo ? geo->dst_x + x : x;
+    const int ry = geo ? geo->dst_y + y : y;
+    free(geo);
+    for (const std::uint8_t type : {XCB_MOTION_NOTIFY, XCB_BUTTON_PRESS, XCB_BUTTON_RELEASE}) {
+      xcb_button_press_event_t ev{};
+      ev.response_type = type;
+      ev.detail = type == XCB_MOTION_NOTIFY ? 0 : 1;
+      ev.time = XCB_CURRENT_TIME;
+      ev.root = root_;
+      ev.event = w;
+      ev.child = XCB_NONE;
+      ev.root_x = static_cast<std::int16_t>(rx);
+      ev.root_y = static_cast<std::int16_t>(ry);
+      ev.event_x = static_cast<std::int16_t>(x);
+      ev.event_y = static_cast<std::int16_t>(y);
+      ev.state = type == XCB_BUTTON_RELEASE ? XCB_BUTTON_MASK_1 : 0;
+      ev.same_screen = 1;
+      xcb_send_event(connection_, 0, w, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&ev));
+      xcb_flush(connection_);
+      std::this_thread::sleep_for(50ms);
+    }
+  }
+
+ private:
+  xcb_atom_t Atom(const char* name) {
+    auto* r = xcb_intern_atom_reply(connection_, xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(strlen(name)), name), nullptr);
+    const xcb_atom_t a = r ? r->atom : XCB_NONE;
+    free(r);
+    return a;
+  }
+  std::string Property(xcb_window_t w, xcb_atom_t property, xcb_atom_t type) {
+    auto* r = xcb_get_property_reply(connection_, xcb_get_property(connection_, 0, w, property, type, 0, 1024), nullptr);
+    std::string s;
+    if (r) s.assign(static_cast<const char*>(xcb_get_property_value(r)), static_cast<std::size_t>(xcb_get_property_value_length(r)));
+    free(r);
+    return s;
+  }
+  std::string Title(xcb_window_t w) {
+    std::string t = Property(w, netWmName_, utf8_);
+    return t.empty() ? Property(w, XCB_ATOM_WM_NAME, XCB_ATOM_STRING) : t;
+  }
+
+  xcb_connection_t* connection_;
+  xcb_window_t root_;
+  xcb_atom_t protocols_, deleteWindow_, netWmName_, utf8_;
+};
+
+// The test server on the launcher's built-in port.
+class Server {
+ public:
+  explicit Server(const fs::path& root) : root_(root) {
+    fs::create_directories(root);
+    int fds[2];
+    if (::pipe(fds) != 0) return;
+    process_.emplace(std::vector<std::string>{"python3", Env("RUV_TEST_SOURCE_DIR") + "/tools/http/test_server.py",
+                                              "--root", root.string(), "--port", Env("RUV_E2E_PORT"), "--log",
+                                              (root.parent_path() / "requests.log").string()},
+                     fs::current_path(), std::map<std::string, std::string>{}, fds[1]);
+    ::close(fds[1]);
+    pollfd p{fds[0], POLLIN, 0};
+    char buf[32];
+    ready_ = ::poll(&p, 1, 20000) > 0 && ::read(fds[0], buf, sizeof buf) > 0;
+    ::close(fds[0]);
+  }
+  bool Ready() const { return ready_; }
+  void Put(const std::string& rel, const std::string& content) const { WriteAll(root_ / rel, content); }
+  void Stop() { process_.reset(); }
+
+ private:
+  fs::path root_;
+  std::optional<Process> process_;
+  bool ready_ = false;
+};
+
+const char* kTitle = "Programy systemu RUV v.3.0.0.3";
+
+std::string Configuration() {
+  std::string x = R"(<?xml version="1.0" encoding="UTF-8"?>
+<ruv_virad xmlns="http://ruv.local/ruv_virad" prog_version="3.0">
+<link>http://127.0.0.1:1/pomoc</link>
+<clForm value="clWhite"/><clText value="clWindowText"/><clLink value="clBlue"/>
+<clBtnNormal value="$00F0E0D0"/><clBtnHighlight value="clSkyBlue"/><clBtnFrame value="clNavy"/>
+<clBtnText value="clNavy"/><btnWidth value="260"/><btnHeight value="40"/><topMargin value="40"/>
+<margin value="10"/><textSize value="10"/><btnTextSize value="11"/>
+<network mask="255.255.255.255" ip="192.0.2.77"/>
+)";
+  for (const auto& [id, name] : {std::pair{"kadry", "Kadry i płace"}, std::pair{"magazyn", "Gospodarka magazynowa"}}) {
+    x += std::string("<terminal><id>") + id + "</id><name>" + name +
+         "</name><version>1.0.0.1</version><access_mode value=\"all\"/><exe_file><name>" + id +
+         ".exe</name><target_path>terminale\\" + id + "</target_path><source_path>" + id +
+         "</source_path></exe_file><icon_file><name>" + id + ".bmp</name><target_path>terminale\\" + id +
+         "</target_path><source_path>" + id + "</source_path></icon_file></terminal>\n";
+  }
+  return x + "</ruv_virad>\n";
+}
+
+class LauncherE2E : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (std::system("command -v Xvfb >/dev/null 2>&1") != 0) GTEST_SKIP() << "Xvfb is not installed";
+    if (Env("RUV_E2E_PORT").empty()) GTEST_SKIP() << "no 127.0.0.1 port in the built-in URL template";
+    root_ = fs::temp_directory_path() /
+            ("ruv_e2e_" + std::to_string(::getpid()) + "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(root_);
+    for (const char* d : {"home", "config", "cwd"}) fs::create_directories(root_ / d);
+    xvfb_.emplace();
+    if (xvfb_->Display().empty()) GTEST_SKIP() << "Xvfb did not start";
+    x_.emplace(xvfb_->Display());
+    fs::copy_file(Env("RUV_LAUNCHER_EXE"), root_ / "cwd" / "ruv_virad.exe");
+  }
+  void TearDown() override {
+    x_.reset();
+    xvfb_.reset();
+    if (!root_.empty()) fs::remove_all(root_);
+  }
+
+  std::unique_ptr<Server> StartServer() {
+    auto s = std::make_unique<Server>(root_ / "served");
+    EXPECT_TRUE(s->Ready());
+    s->Put("ruv_virad_2.xml", Configuration());
+    s->Put("kadry/kadry.exe", ReadAll(Env("RUV_E2E_TERMINAL_NEW")));
+    return s;
+  }
+  std::unique_ptr<Process> Launch(const std::string& name = "ruv_virad.exe") {
+    return std::make_unique<Process>(
+        std::vector<std::string>{(root_ / "cwd" / name).string()}, root_ / "cwd",
+        std::map<std::string, std::string>{{"DISPLAY", xvfb_->Display()},
+                                           {"QT_QPA_PLATFORM", "xcb"},
+                                           {"HOME", (root_ / "home").string()},
+                                           {"XDG_CONFIG_HOME", (root_ / "config").string()},
+                                           {"no_proxy", "127.0.0.1,localhost"}});
+  }
+  fs::path CopyPath() const { return root_ / "config" / "SOFTWARE" / "RUV" / "RUV_VIRAD" / "version_file"; }
+  // Waits for the main window, closing the boxes that come before it.
+  std::optional<xcb_window_t> MainWindow(std::vector<std::string>* closedBoxes = nullptr) {
+    std::optional<xcb_window_t> main;
+    WaitUntil([&] {
+      for (const auto& w : x_->TopLevels()) {
+        if (!w.mapped) continue;
+        if (w.title == kTitle) {
+          main = w.id;
+          return true;
+        }
+        if (w.title == "Błąd" || w.title == "ruv_virad") {
+          if (closedBoxes) closedBoxes->push_back(w.title);
+          x_->Close(w.id);
+          std::this_thread::sleep_for(300ms);
+        }
+      }
+      return false;
+    }, 20s);
+    return main;
+  }
+
+  fs::path root_;
+  std::optional<Xvfb> xvfb_;
+  std::optional<XClient> x_;
+};
+
+TEST_F(LauncherE2E, FirstStartWritesTheCopyAndAClickStartsTheUpdatedTerminal) {
+  auto server = StartServer();
+  // An older local copy of the terminal: the click replaces it without asking.
+  WriteAll(root_ / "cwd" / "terminale" / "kadry" / "kadry.exe", ReadAll(Env("RUV_E2E_TERMINAL_OLD")));
+  fs::permissions(root_ / "cwd" / "terminale" / "kadry" / "kadry.exe", fs::perms::owner_all);
+  auto launcher = Launch();
+  const auto main = MainWindow();
+  ASSERT_TRUE(main) << "the main window did not appear";
+  const std::string copy = ReadAll(CopyPath());
+  EXPECT_EQ(copy.substr(0, 40), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n");
+  EXPECT_EQ(copy.substr(copy.size() - 14), "</ruv_virad>\r\n");
+
+  // Button t0 at (margin, topMargin) inside the 5-pixel border.
+  x_->Click(*main, 5 + 10 + 100, 5 + 40 + 20);
+  const fs::path record = root_ / "cwd" / "terminale" / "kadry" / "ruv_record_args.txt";
+  ASSERT_TRUE(WaitUntil([&] { return fs::exists(record); }, 20s)) << "the terminal was not started";
+  EXPECT_NE(ReadAll(record).find("\nKowmept\nzu617!%&\n58\n20316\n"), std::string::npos) << ReadAll(record);
+  EXPECT_EQ(GetFileVersionString((root_ / "cwd" / "terminale" / "kadry" / "kadry.exe").string()), "1.0.0.1");
+  EXPECT_EQ(launcher->Wait(10s), 0) << "outside the client networks the launcher ends";
+}
+
+TEST_F(LauncherE2E, WithTheServerDownTheCopyServesAfterTheNotices) {
+  {
+    auto server = StartServer();
+    auto first = Launch();
+    ASSERT_TRUE(MainWindow());
+    x_->Close(*x_->Mapped(kTitle));
+    EXPECT_EQ(first->Wait(10s), 0);
+  }
+  const std::string copy = ReadAll(CopyPath());
+  ASSERT_FALSE(copy.empty());
+  auto launcher = Launch();
+  std::vector<std::string> boxes;
+  ASSERT_TRUE(MainWindow(&boxes)) << "the window was not built from the copy";
+  EXPECT_EQ(boxes, (std::vector<std::string>{"Błąd", "ruv_virad"}));
+  EXPECT_EQ(ReadAll(CopyPath()), copy);
+  x_->Close(*x_->Mapped(kTitle));
+  EXPECT_EQ(launcher->Wait(10s), 0);
+}
+
+TEST_F(LauncherE2E, ASecondLauncherClosesTheFirst) {
+  auto server = StartServer();
+  auto first = Launch();
+  ASSERT_TRUE(MainWindow());
+  auto second = Launch();
+  EXPECT_EQ(first->Wait(20s), 0);
+  ASSERT_TRUE(MainWindow());
+  EXPECT_TRUE(second->Running());
+  x_->Close(*x_->Mapped(kTitle));
+  EXPECT_EQ(second->Wait(10s), 0);
+}
+
+TEST_F(LauncherE2E, AWronglyNamedCopyShowsTheNameMessageAndLeavesTheRunningOneAlone) {
+  auto server = StartServer();
+  auto running = Launch();
+  ASSERT_TRUE(MainWindow());
+  fs::copy_file(root_ / "cwd" / "ruv_virad.exe", root_ / "cwd" / "RUV_VIRAD.EXE");
+  auto wrong = Launch("RUV_VIRAD.EXE");
+  std::optional<xcb_window_t> box;
+  ASSERT_TRUE(WaitUntil([&] { return (box = x_->Mapped("RUV_VIRAD")).has_value(); }, 20s)) << "no name message";
+  EXPECT_TRUE(wrong->Running()) << "it waits for the message to be confirmed";
+  x_->Close(*box);
+  EXPECT_EQ(wrong->Wait(10s), 0);
+  EXPECT_TRUE(running->Running());
+  EXPECT_TRUE(x_->Mapped(kTitle));
+}
+
+}  // namespace
+}  // namespace ruv

@@ -1,0 +1,512 @@
+// The main window against a real download server on 127.0.0.1, a fresh per-user
+// configuration directory and working directory per test, and scripted answers to
+// its message boxes.
+#include "ruv/launcher/MainForm.h"
+#include "ruv/launcher/Program.h"
+#include "ruv/launcher/SpringInit.h"
+#include "ruv/platform/Files.h"
+#include "ruv/provisioning/LocalAddresses.h"
+#include "ruv/provisioning/ResourceStrings.h"
+#include "ruv/provisioning/Terminals.h"
+#include "ruv/support/Container.h"
+#include "ruv/support/ScriptedMessageBoxes.h"
+
+#include "TestHttpServer.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <thread>
+#include <unistd.h>
+
+namespace ruv {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using enum TModalResult;
+using provisioning::TTerminals;
+
+QApplication& App() {
+  static int argc = 1;
+  static char name[] = "ruv_virad";
+  static char* argv[] = {name, nullptr};
+  static QApplication* app = [] {
+    auto* a = new QApplication(argc, argv);
+    SpringInit(di::GlobalContainer());
+    di::GlobalContainer().Build();
+    return a;
+  }();
+  return *app;
+}
+
+std::string Env(const char* name) {
+  const char* v = std::getenv(name);
+  return v ? v : "";
+}
+
+std::string ReadAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// A 24-bit bottom-up BMP of one colour.
+std::string Bmp(int w, int h, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+  const int row = (w * 3 + 3) & ~3;
+  const int size = 54 + row * h;
+  std::string s(static_cast<std::size_t>(size), '\0');
+  auto put32 = [&](int at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) s[static_cast<std::size_t>(at + i)] = static_cast<char>(v >> (8 * i));
+  };
+  s[0] = 'B';
+  s[1] = 'M';
+  put32(2, static_cast<std::uint32_t>(size));
+  put32(10, 54);
+  put32(14, 40);
+  put32(18, static_cast<std::uint32_t>(w));
+  put32(22, static_cast<std::uint32_t>(h));
+  s[26] = 1;
+  s[28] = 24;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const auto at = static_cast<std::size_t>(54 + y * row + x * 3);
+      s[at] = static_cast<char>(b);
+      s[at + 1] = static_cast<char>(g);
+      s[at + 2] = static_cast<char>(r);
+    }
+  return s;
+}
+
+struct Term {
+  std::string id;
+  std::string name;
+  std::string access = "all";
+  bool icon = false;
+};
+
+struct Config {
+  explicit Config(std::vector<Term> t) : terms(std::move(t)) {}
+  std::vector<Term> terms;
+  std::map<std::string, std::string> look;
+  std::string progVersion = "3.0";
+  std::string link = "http://127.0.0.1:1/pomoc";
+
+  std::string Xml() const {
+    std::map<std::string, std::string> values = {
+        {"clForm", "clWhite"},        {"clText", "clWindowText"}, {"clLink", "clBlue"},
+        {"clBtnNormal", "$00E0E0E0"}, {"clBtnHighlight", "clRed"}, {"clBtnFrame", "clNavy"},
+        {"clBtnText", "clBlack"},     {"btnWidth", "200"},        {"btnHeight", "40"},
+        {"topMargin", "30"},          {"margin", "10"},           {"textSize", "10"},
+        {"btnTextSize", "11"}};
+    for (const auto& [k, v] : look) values[k] = v;
+    // LF line ends: the per-user copy must come out with CR LF.
+    std::string x = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<ruv_virad xmlns=\"http://ruv.local/ruv_virad\" prog_version=\"" +
+                    progVersion + "\">\n<link>" + link + "</link>\n";
+    for (const auto& [k, v] : values)
+      if (v != "<absent>") x += "<" + k + " value=\"" + v + "\"/>\n";
+    x += "<network mask=\"255.0.0.0\" ip=\"10.0.0.0\"/>\n";
+    for (const Term& t : terms) {
+      x += "<terminal><id>" + t.id + "</id><name>" + t.name + "</name><version>1.0.0.1</version><access_mode value=\"" +
+           t.access + "\"/><exe_file><name>" + t.id + ".exe</name><target_path>terminale\\" + t.id +
+           "</target_path><source_path>" + t.id + "</source_path></exe_file><icon_file><name>" +
+           (t.icon ? t.id + ".bmp" : "") + "</name><target_path>terminale\\" + t.id + "</target_path><source_path>" +
+           t.id + "</source_path></icon_file></terminal>\n";
+    }
+    return x + "</ruv_virad>\n";
+  }
+};
+
+class MainFormTest : public ::testing::Test {
+ public:
+  void SetUp() override {
+    App();
+    root_ = fs::temp_directory_path() / ("ruv_main_" + std::to_string(::getpid()) + "_" +
+                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(root_);
+    fs::create_directories(root_ / "config");
+    fs::create_directories(root_ / "cwd");
+    previousCwd_ = fs::current_path();
+    fs::current_path(root_ / "cwd");
+    setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
+    // The launcher's own file, for its version.
+    fs::copy_file(Env("RUV_LAUNCHER_EXE"), root_ / "cwd" / "ruv_virad.exe");
+    resources::SetUrlTemplatesForTesting(server_.Url() + "/%s");
+    SetAddresses({"192.0.2.1"});
+  }
+  void TearDown() override {
+    QCoreApplication::removePostedEvents(nullptr);
+    TTerminals::Finalizuj();
+    provisioning::SetLocalAddressLookup(nullptr);
+    resources::SetUrlTemplatesForTesting(std::nullopt);
+    fs::current_path(previousCwd_);
+    fs::remove_all(root_);
+  }
+
+  static void SetAddresses(std::vector<std::string> addresses) {
+    provisioning::SetLocalAddressLookup([addresses] { return std::optional(addresses); });
+  }
+  void Serve(const Config& c) { server_.PutFile("ruv_virad_2.xml", c.Xml()); }
+  fs::path CopyPath() const { return root_ / "config" / "SOFTWARE" / "RUV" / "RUV_VIRAD" / "version_file"; }
+  void WriteCopy(const std::string& text) const {
+    fs::create_directories(CopyPath().parent_path());
+    std::ofstream(CopyPath(), std::ios::binary) << text;
+  }
+  static std::vector<std::pair<std::string, std::string>> Boxes(const TScopedScriptedMessageBoxes& b) {
+    std::vector<std::pair<std::string, std::string>> out;
+    for (const auto& box : b->Shown()) out.emplace_back(box.title, box.text);
+    return out;
+  }
+  static QColor Pixel(const TTerminalButton* b, int x, int y) { return b->picture.pixelColor(x, y); }
+  static std::vector<QPoint> Positions(const TMainForm& f) {
+    std::vector<QPoint> out;
+    for (const auto* b : f.Buttons()) out.push_back(b->pos());
+    return out;
+  }
+
+  fs::path root_;
+  fs::path previousCwd_;
+  testing::TestHttpServer server_;
+};
+
+const Config kThree({{"a", "Alfa", "all", true}, {"b", "Beta"}, {"c", "Gamma"}});
+
+TEST_F(MainFormTest, ThreeTerminalsFormOneColumnAndTheCopyKeepsCrLfText) {
+  Serve(kThree);
+  TScopedScriptedMessageBoxes boxes;
+  TMainForm form;
+  form.FormShow();
+  EXPECT_TRUE(Boxes(boxes).empty());
+  EXPECT_EQ(Positions(form), (std::vector<QPoint>{{10, 30}, {10, 72}, {10, 114}}));
+  ASSERT_EQ(form.Buttons().size(), 3u);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(form.Buttons()[static_cast<std::size_t>(i)]->objectName(), QString("t%1").arg(i));
+    EXPECT_EQ(form.Buttons()[static_cast<std::size_t>(i)]->size(), QSize(200, 40));
+  }
+  EXPECT_EQ(form.IdentyfikatoryTerminali(), (std::vector<std::string>{"a", "b", "c"}));
+  EXPECT_EQ(form.windowTitle(), "Programy systemu RUV v.3.0.0.3");
+  EXPECT_TRUE(form.pnlLink()->isVisibleTo(&form));
+  EXPECT_EQ(form.pnlLink()->pos(), QPoint(0, 17));
+  EXPECT_EQ(form.labLink()->text(), "http://127.0.0.1:1/pomoc");
+  EXPECT_EQ(form.clientArea()->pos(), QPoint(5, 5));
+  const int right = std::max(form.pnlLink()->geometry().right() + 1, 10 + 200);
+  EXPECT_EQ(form.clientArea()->size(), QSize(right + 10, 114 + 40 + 10));
+  EXPECT_EQ(form.size(), form.clientArea()->size() + QSize(10, 10));
+  EXPECT_EQ(form.minimumSize(), form.maximumSize()) << "not resizable";
+  EXPECT_FALSE(form.ZakonczenieZlecone());
+
+  std::string copy = ReadAll(CopyPath());
+  EXPECT_NE(copy.find("<ruv_virad xmlns"), std::string::npos);
+  EXPECT_EQ(copy.find("\n<"), copy.find("\r\n<") + 1) << "CR LF line ends";
+  EXPECT_EQ(copy.substr(copy.size() - 2), "\r\n");
+}
+
+TEST_F(MainFormTest, NoOfferedTerminalLeavesTheLinkLineAndTheMargins) {
+  Config c(std::vector<Term>{{"x", "Wewnętrzny", "internal"}});
+  c.look["btnWidth"] = "not read";  // only the buttons use it
+  Serve(c);
+  TScopedScriptedMessageBoxes boxes;
+  TMainForm form;
+  form.FormShow();
+  EXPECT_TRUE(Boxes(boxes).empty());
+  EXPECT_TRUE(form.Buttons().empty());
+  const QRect link = form.pnlLink()->geometry();
+  EXPECT_EQ(form.clientArea()->size(), QSize(link.right() + 1 + 10, link.bottom() + 1 + 10));
+  EXPECT_EQ(form.windowTitle(), "Programy systemu RUV v.3.0.0.3");
+}
+
+TEST_F(MainFormTest, AButtonIsFilledFramedWithItsIconAndFollowsTheMouse) {
+  server_.PutFile("a/a.bmp", Bmp(8, 8, 0, 200, 0));
+  Serve(kThree);
+  TScopedScriptedMessageBoxes boxes;
+  TMainForm form;
+  form.FormShow();
+  ASSERT_EQ(form.Buttons().size(), 3u);
+  const TTerminalButton* withIcon = form.Buttons()[0];
+  const TTerminalButton* plain = form.Buttons()[1];
+  const QColor fill(0xE0, 0xE0, 0xE0), navy(0, 0, 128), green(0, 200, 0), red(255, 0, 0);
+  for (const auto& [x, y] : std::vector<std::pair<int, int>>{{0, 0}, {199, 0}, {0, 39}, {199, 39}, {100, 0}, {0, 20}})
+    EXPECT_EQ(Pixel(withIcon, x, y), navy) << x << "," << y;
+  EXPECT_EQ(Pixel(withIcon, 198, 38), fill);
+  EXPECT_EQ(Pixel(withIcon, 1, 1), fill);
+  // The icon fills (2, 2) to (H - 3, H - 3), far edges excluded.
+  EXPECT_EQ(Pixel(withIcon, 2, 2), green);
+  EXPECT_EQ(Pixel(withIcon, 36, 36), green);
+  EXPECT_EQ(Pixel(withIcon, 37, 37), fill);
+  EXPECT_EQ(Pixel(plain, 2, 2), fill) << "no icon file";
+  // The name starts at x = H + 5 and is drawn in clBtnText.
+  bool text = false;
+  for (int x = 0; x < 200; ++x)
+    for (int y = 1; y < 39; ++y) {
+      if (Pixel(plain, x, y) == QColor(Qt::black)) {
+        EXPECT_GE(x, 45);
+        text = true;
+      }
+    }
+  EXPECT_TRUE(text);
+
+  form.ButtonMouseEnter(form.Buttons()[1]);
+  EXPECT_EQ(Pixel(form.Buttons()[1], 198, 38), red);
+  EXPECT_EQ(Pixel(form.Buttons()[1], 0, 0), navy);
+  form.ButtonMouseLeave(form.Buttons()[1]);
+  EXPECT_EQ(Pixel(form.Buttons()[1], 198, 38), fill);
+  EXPECT_TRUE(Boxes(boxes).empty());
+}
+
+TEST_F(MainFormTest, ABadLookValueReachesTheDefaultErrorReport) {
+  struct Case {
+    const char* key;
+    const char* value;
+    std::string message;
+    std::size_t buttons;
+  };
+  const Case cases[] = {
+      {"clForm", "clNoSuchColour", "''clNoSuchColour'' is not a valid integer value", 0},
+      {"textSize", "", "'''' is not a valid integer value", 0},
+      {"btnHeight", "4O", "''4O'' is not a valid integer value", 0},
+      {"clBtnNormal", "zielony", "''zielony'' is not a valid integer value", 1},
+      {"clBtnFrame", "<absent>", "Could not convert variant of type (Null) into type (String)", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.key);
+    Config config = kThree;
+    config.look[c.key] = c.value;
+    Serve(config);
+    TScopedScriptedMessageBoxes boxes;
+    TMainForm form;
+    form.FormShow();
+    const auto shown = boxes->Shown();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].kind, TMsgDlgType::mtError);
+    EXPECT_EQ(shown[0].title, ApplicationTitle());
+    EXPECT_EQ(shown[0].text, c.message);
+    EXPECT_EQ(form.Buttons().size(), c.buttons) << "no further button is made";
+    EXPECT_EQ(form.windowTitle(), kTytulOkna) << "no version in the caption";
+    EXPECT_FALSE(form.ZakonczenieZlecone());
+  }
+}
+
+TEST_F(MainFormTest, AFailedServerLoadFallsBackToTheCopyWithItsBoxesInOrder) {
+  const std::string good = Config(std::vector<Term>{{"k", "Kopia"}}).Xml();
+  struct Case {
+    const char* name;
+    std::function<void(MainFormTest&)> prepare;
+    std::vector<std::pair<std::string, std::string>> boxes;
+    std::size_t buttons;
+    bool ends;
+  };
+  const std::string title = ApplicationTitle();
+  const Case cases[] = {
+      {"fetch fails, copy present",
+       [&](MainFormTest& t) {
+         t.server_.SetRule("/ruv_virad_2.xml", {.status = 404});
+         t.WriteCopy(good);
+       },
+       {{"Błąd", ""}, {title, kKomunikatBrakMozliwosci}},
+       1,
+       false},
+      {"html served, copy present",
+       [&](MainFormTest& t) {
+         t.server_.PutFile("ruv_virad_2.xml", "<html><body>Not here</body></html>");
+         t.WriteCopy(good);
+       },
+       {{"Błąd", "<parser>"}, {title, kKomunikatPrzetwarzanie}},
+       1,
+       false},
+      {"fetch fails, no copy",
+       [&](MainFormTest& t) { t.server_.SetRule("/ruv_virad_2.xml", {.status = 500}); },
+       {{"Błąd", ""}, {title, kKomunikatBrakMozliwosci}, {"Błąd", kKomunikatBrakInformacji}},
+       0,
+       true},
+      {"html served, key without the value",
+       [&](MainFormTest& t) {
+         t.server_.PutFile("ruv_virad_2.xml", "<html/>");
+         fs::create_directories(t.CopyPath().parent_path());
+       },
+       {{"Błąd", "<parser>"}, {title, kKomunikatPrzetwarzanie}, {"Błąd", kKomunikatBrakInformacji}},
+       0,
+       true},
+      {"fetch fails, copy does not parse",
+       [&](MainFormTest& t) {
+         t.server_.SetRule("/ruv_virad_2.xml", {.status = 404});
+         t.WriteCopy("to nie jest XML");
+       },
+       {{"Błąd", ""}, {title, kKomunikatBrakMozliwosci}, {"Błąd", kKomunikatBrakInformacji}},
+       0,
+       true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    server_.ClearRules();
+    fs::remove_all(root_ / "config" / "SOFTWARE");
+    c.prepare(*this);
+    const std::string before = fs::exists(CopyPath()) ? ReadAll(CopyPath()) : "";
+    TScopedScriptedMessageBoxes boxes;
+    TMainForm form;
+    form.FormShow();
+    auto shown = Boxes(boxes);
+    ASSERT_EQ(shown.size(), c.boxes.size());
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+      EXPECT_EQ(shown[i].first, c.boxes[i].first);
+      if (c.boxes[i].second == "<parser>")
+        EXPECT_FALSE(shown[i].second.empty());
+      else
+        EXPECT_EQ(shown[i].second, c.boxes[i].second);
+    }
+    EXPECT_EQ(form.Buttons().size(), c.buttons);
+    EXPECT_EQ(form.ZakonczenieZlecone(), c.ends);
+    EXPECT_EQ(fs::exists(CopyPath()) ? ReadAll(CopyPath()) : "", before) << "the copy stays as it was";
+    TTerminals::Finalizuj();
+  }
+}
+
+TEST_F(MainFormTest, ACopyThatCannotBeWrittenIsLoadedOverTheServersConfiguration) {
+  Serve(kThree);
+  WriteCopy(Config(std::vector<Term>{{"k", "Kopia"}}).Xml());
+  // The value's directory refuses new files, so the atomic replacement fails.
+  const std::string dir = CopyPath().parent_path().string();
+  if (std::system(("chattr +i '" + dir + "' 2>/dev/null").c_str()) != 0)
+    GTEST_SKIP() << "chattr +i is not available on " << dir;
+  TScopedScriptedMessageBoxes boxes;
+  TMainForm form;
+  form.FormShow();
+  std::system(("chattr -i '" + dir + "'").c_str());
+  const auto shown = Boxes(boxes);
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0].first, "Błąd");
+  EXPECT_NE(shown[0].second.find("Failed to set data for 'version_file'"), std::string::npos) << shown[0].second;
+  EXPECT_EQ(shown[1].second, kKomunikatPrzetwarzanie);
+  EXPECT_EQ(form.IdentyfikatoryTerminali(), (std::vector<std::string>{"k"}));
+}
+
+TEST_F(MainFormTest, DecliningTheUpdateEndsTheProgramAfterTheWindowIsBuilt) {
+  Config c = kThree;
+  c.progVersion = "9.9";
+  Serve(c);
+  TScopedScriptedMessageBoxes boxes;
+  boxes->Answer(mrCancel);
+  TMainForm form;
+  form.FormShow();
+  const auto shown = boxes->Shown();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].kind, TMsgDlgType::mtWarning);
+  EXPECT_EQ(shown[0].title, "Ostrzeżenie");
+  EXPECT_EQ(shown[0].text, kKomunikatPrzestarzalaWersja);
+  EXPECT_TRUE(shown[0].buttons.Has(TMsgDlgBtn::mbOK) && shown[0].buttons.Has(TMsgDlgBtn::mbCancel));
+  EXPECT_TRUE(form.ZakonczenieZlecone());
+  EXPECT_EQ(form.Buttons().size(), 3u);
+  EXPECT_EQ(form.windowTitle(), "Programy systemu RUV v.3.0.0.3");
+}
+
+TEST_F(MainFormTest, AcceptingTheUpdateStartsTheDownloaderAndEndsTheProcess) {
+  // A forked child shares this test's server and directories.
+  GTEST_FLAG_SET(death_test_style, "fast");
+  Config c = kThree;
+  c.progVersion = "9.9";
+  Serve(c);
+  server_.PutFile("ruv_virad_downloader.exe", ReadAll(Env("RUV_RECORD_ARGS_PROGRAM")));
+  const fs::path record = root_ / "record.txt";
+  setenv("RUV_RECORD_FILE", record.c_str(), 1);
+  EXPECT_EXIT(
+      {
+        TScopedScriptedMessageBoxes boxes;
+        boxes->Answer(mrOK);
+        TMainForm form;
+        form.FormShow();
+        std::_Exit(3);  // not reached: the hand-over ends the process
+      },
+      ::testing::ExitedWithCode(0), "");
+  QElapsedTimer t;
+  t.start();
+  while (!fs::exists(record) && t.elapsed() < 10000) std::this_thread::sleep_for(20ms);
+  const std::string args = ReadAll(record);
+  EXPECT_NE(args.find("ruv_virad.exe"), std::string::npos) << args;
+  EXPECT_NE(args.find("run"), std::string::npos) << args;
+  unsetenv("RUV_RECORD_FILE");
+}
+
+// A click fetches the terminal and starts it; the launcher then minimizes inside a
+// client network and ends outside one.
+TEST_F(MainFormTest, AClickStartsTheTerminalThenMinimizesInsideAndEndsOutside) {
+  const std::string program = ReadAll(Env("RUV_RECORD_ARGS_PROGRAM"));
+  struct Case {
+    const char* address;
+    bool minimized;
+    bool ends;
+  };
+  for (const Case& c : {Case{"10.1.2.3", true, false}, Case{"192.0.2.1", false, true}}) {
+    SCOPED_TRACE(c.address);
+    SetAddresses({c.address});
+    Serve(kThree);
+    server_.PutFile("b/b.exe", program);
+    const fs::path record = root_ / "cwd" / "terminale" / "b" / "ruv_record_args.txt";
+    fs::remove(record);
+    TScopedScriptedMessageBoxes boxes;
+    TMainForm form;
+    form.FormShow();
+    form.ButtonClick(form.Buttons()[1]);
+    QElapsedTimer t;
+    t.start();
+    while (!fs::exists(record) && t.elapsed() < 10000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    const std::string args = ReadAll(record);
+    EXPECT_NE(args.find("\nKowmept\nzu617!%&\n58\n20316\n"), std::string::npos) << args;
+    EXPECT_EQ(form.isMinimized(), c.minimized);
+    EXPECT_EQ(form.ZakonczenieZlecone(), c.ends);
+    for (const auto& box : boxes->Shown()) EXPECT_NE(box.kind, TMsgDlgType::mtError) << box.text;
+    QCoreApplication::removePostedEvents(nullptr);
+  }
+}
+
+TEST_F(MainFormTest, AClickOnATerminalTheReloadNoLongerHasShowsTheSelectionError) {
+  Serve(kThree);
+  TScopedScriptedMessageBoxes boxes;
+  TMainForm form;
+  form.FormShow();
+  Serve(Config({{"a", "Alfa"}, {"c", "Gamma"}}));
+  const auto before = server_.Requests().size();
+  form.ButtonClick(form.Buttons()[1]);
+  const auto shown = Boxes(boxes);
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].first, "Błąd");
+  EXPECT_EQ(shown[0].second, "Terminal o identyfikatorze \"b\" nie został opisany w pliku konfiguracyjnym");
+  const auto requests = server_.Requests();
+  EXPECT_EQ(std::vector<std::string>(requests.begin() + static_cast<long>(before), requests.end()),
+            (std::vector<std::string>{"/ruv_virad_2.xml"}))
+      << "nothing fetched for the terminal";
+  EXPECT_FALSE(form.ZakonczenieZlecone());
+  EXPECT_FALSE(form.isMinimized());
+  // Its redraw goes to the default error report.
+  form.ButtonMouseEnter(form.Buttons()[1]);
+  ASSERT_EQ(boxes->Shown().size(), 2u);
+  EXPECT_EQ(boxes->Shown()[1].title, ApplicationTitle());
+}
+
+TEST(ProgramName, OnlyRuvViradExeInAnyDirectoryPasses) {
+  struct Case {
+    const char* path;
+    bool ok;
+  };
+  const Case cases[] = {{"/opt/ruv/ruv_virad.exe", true}, {"/tmp/x y/ruv_virad.exe", true},
+                        {"ruv_virad.exe", true},          {"/opt/RUV_VIRAD.EXE", false},
+                        {"/opt/Ruv_virad.exe", false},    {"/opt/ruv_virad", false},
+                        {"/opt/ruv_virad.exe.bak", false}, {"/opt/ruv_virad.exe/ruv", false}};
+  for (const Case& c : cases) {
+    const auto message = KomunikatNieprawidlowejNazwy(c.path);
+    EXPECT_EQ(!message.has_value(), c.ok) << c.path;
+    if (message) {
+      EXPECT_EQ(*message, std::string("Nazwa pliku wykonywalnego nie jest prawidłowa: ") + c.path +
+                              "\rProszę zmienić nazwę na domyślną (ruv_virad.exe) i uruchomić program jeszcze raz.");
+    }
+  }
+  EXPECT_EQ(TytulAplikacji("/opt/ruv/ruv_virad.exe"), "ruv_virad");
+  EXPECT_EQ(TytulAplikacji("/opt/RUV_VIRAD.EXE"), "RUV_VIRAD");
+  EXPECT_EQ(TytulAplikacji("/opt/ruv_virad"), "ruv_virad");
+}
+
+}  // namespace
+}  // namespace ruv
