@@ -163,4 +163,4 @@ else
   say "no terminal window appeared; see the screenshot and $work/launcher.log"
 fi
 say "files the launcher fetched:"
-(cd "$client" && find terminale -type f 2>/dev/null | sort | sed 's/^/  /')
+(cd "$client" && find terminale -type f ! -name terminal.log 2>/dev/null | sort | sed 's/^/  /')
