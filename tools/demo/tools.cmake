@@ -15,11 +15,11 @@ set(RUV_DEMO_NAMESPACE "http://ruv.local/ruv_virad")
 # One sample terminal program per configured terminal, each stamped with the
 # version the configuration names for it.
 set(ruv_demo_programs)
-foreach(spec "kadry;3.0.0.3;Kadry i płace" "magazyn;3.1.0.0;Gospodarka magazynowa"
+foreach(entry "kadry;3.0.0.3;Kadry i płace" "magazyn;3.1.0.0;Gospodarka magazynowa"
              "admin;3.0.0.3;Administracja systemu")
-  list(GET spec 0 name)
-  list(GET spec 1 version)
-  list(GET spec 2 title)
+  list(GET entry 0 name)
+  list(GET entry 1 version)
+  list(GET entry 2 title)
   add_executable(ruv_demo_${name} ${CMAKE_CURRENT_LIST_DIR}/DemoTerminal.cpp)
   target_link_libraries(ruv_demo_${name} PRIVATE Qt6::Widgets)
   target_compile_definitions(ruv_demo_${name} PRIVATE RUV_DEMO_TERMINAL_TITLE="${title}")
