@@ -9,7 +9,7 @@
 #include "ruv/provisioning/FileVersion.h"
 #include "LauncherTestSupport.h"
 
-#include <xcb/xcb.h>
+#include "TopLevelWindows.h"
 
 #include <gtest/gtest.h>
 
@@ -120,35 +120,13 @@ class Xvfb {
 // What the tests look at and do on the X server.
 class XClient {
  public:
-  explicit XClient(const std::string& display) {
-    connection_ = xcb_connect(display.c_str(), nullptr);
-    root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
-    protocols_ = Atom("WM_PROTOCOLS");
-    deleteWindow_ = Atom("WM_DELETE_WINDOW");
-    netWmName_ = Atom("_NET_WM_NAME");
-    utf8_ = Atom("UTF8_STRING");
+  explicit XClient(const std::string& display) : windows_(display.c_str()) {
+    protocols_ = windows_.Atom("WM_PROTOCOLS");
+    deleteWindow_ = windows_.Atom("WM_DELETE_WINDOW");
   }
-  ~XClient() { xcb_disconnect(connection_); }
 
-  struct Window {
-    xcb_window_t id;
-    std::string title;
-    bool mapped;
-  };
-  std::vector<Window> TopLevels() {
-    std::vector<Window> out;
-    auto* tree = xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root_), nullptr);
-    if (tree == nullptr) return out;
-    const xcb_window_t* children = xcb_query_tree_children(tree);
-    for (int i = 0; i < xcb_query_tree_children_length(tree); ++i) {
-      auto* attrs = xcb_get_window_attributes_reply(connection_, xcb_get_window_attributes(connection_, children[i]), nullptr);
-      const bool mapped = attrs && attrs->map_state == XCB_MAP_STATE_VIEWABLE;
-      free(attrs);
-      out.push_back({children[i], Title(children[i]), mapped});
-    }
-    free(tree);
-    return out;
-  }
+  using Window = xwatch::TopLevelWindows::Window;
+  std::vector<Window> TopLevels() { return windows_.List(); }
   std::optional<xcb_window_t> Mapped(const std::string& title) {
     for (const Window& w : TopLevels())
       if (w.mapped && w.title == title) return w.id;
@@ -163,12 +141,13 @@ class XClient {
     ev.type = protocols_;
     ev.data.data32[0] = deleteWindow_;
     ev.data.data32[1] = XCB_CURRENT_TIME;
-    xcb_send_event(connection_, 0, w, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&ev));
-    xcb_flush(connection_);
+    xcb_send_event(windows_.Connection(), 0, w, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&ev));
+    xcb_flush(windows_.Connection());
   }
   // A left click at (x, y) of the window.
   void Click(xcb_window_t w, int x, int y) {
-    auto* geo = xcb_translate_coordinates_reply(connection_, xcb_translate_coordinates(connection_, w, root_, 0, 0), nullptr);
+    xcb_connection_t* c = windows_.Connection();
+    auto* geo = xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, w, windows_.Root(), 0, 0), nullptr);
     const int rx = geo ? geo->dst_x + x : x;
     const int ry = geo ? geo->dst_y + y : y;
     free(geo);
@@ -177,7 +156,7 @@ class XClient {
       ev.response_type = type;
       ev.detail = type == XCB_MOTION_NOTIFY ? 0 : 1;
       ev.time = XCB_CURRENT_TIME;
-      ev.root = root_;
+      ev.root = windows_.Root();
       ev.event = w;
       ev.child = XCB_NONE;
       ev.root_x = static_cast<std::int16_t>(rx);
@@ -186,34 +165,15 @@ class XClient {
       ev.event_y = static_cast<std::int16_t>(y);
       ev.state = type == XCB_BUTTON_RELEASE ? XCB_BUTTON_MASK_1 : 0;
       ev.same_screen = 1;
-      xcb_send_event(connection_, 0, w, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&ev));
-      xcb_flush(connection_);
+      xcb_send_event(c, 0, w, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&ev));
+      xcb_flush(c);
       std::this_thread::sleep_for(50ms);
     }
   }
 
  private:
-  xcb_atom_t Atom(const char* name) {
-    auto* r = xcb_intern_atom_reply(connection_, xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(strlen(name)), name), nullptr);
-    const xcb_atom_t a = r ? r->atom : XCB_NONE;
-    free(r);
-    return a;
-  }
-  std::string Property(xcb_window_t w, xcb_atom_t property, xcb_atom_t type) {
-    auto* r = xcb_get_property_reply(connection_, xcb_get_property(connection_, 0, w, property, type, 0, 1024), nullptr);
-    std::string s;
-    if (r) s.assign(static_cast<const char*>(xcb_get_property_value(r)), static_cast<std::size_t>(xcb_get_property_value_length(r)));
-    free(r);
-    return s;
-  }
-  std::string Title(xcb_window_t w) {
-    std::string t = Property(w, netWmName_, utf8_);
-    return t.empty() ? Property(w, XCB_ATOM_WM_NAME, XCB_ATOM_STRING) : t;
-  }
-
-  xcb_connection_t* connection_;
-  xcb_window_t root_;
-  xcb_atom_t protocols_, deleteWindow_, netWmName_, utf8_;
+  xwatch::TopLevelWindows windows_;
+  xcb_atom_t protocols_, deleteWindow_;
 };
 
 // The test server on the launcher's built-in port.

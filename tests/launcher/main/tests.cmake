@@ -23,11 +23,9 @@ if(TARGET ruv_virad AND ruv_e2e_match)
     ruv_target_settings(ruv_e2e_terminal_${kind})
     ruv_stamp_version(ruv_e2e_terminal_${kind} FILE_VERSION "${version}")
   endforeach()
-  find_package(PkgConfig REQUIRED)
-  pkg_check_modules(RUV_E2E_XCB REQUIRED IMPORTED_TARGET xcb)
   ruv_test(test_launcher_e2e
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/LauncherE2ETest.cpp
-    DEPS ruv_provisioning_version PkgConfig::RUV_E2E_XCB
+    DEPS ruv_provisioning_version ruv_xwatch
     ENV "no_proxy=127.0.0.1,localhost"
         "RUV_E2E_PORT=${ruv_e2e_port}"
         "RUV_LAUNCHER_EXE=$<TARGET_FILE:ruv_virad>"
