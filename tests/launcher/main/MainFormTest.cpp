@@ -324,12 +324,12 @@ TEST_F(MainFormTest, AFailedServerLoadFallsBackToTheCopyWithItsBoxesInOrder) {
        {{"Błąd", "<parser>"}, {title, kKomunikatPrzetwarzanie}, {"Błąd", kKomunikatBrakInformacji}},
        0,
        true},
-      {"fetch fails, copy does not parse",
+      {"html served, copy does not parse",
        [&](MainFormTest& t) {
-         t.server_.SetRule("/ruv_virad_2.xml", {.status = 404});
+         t.server_.PutFile("ruv_virad_2.xml", "<!DOCTYPE html><html>");
          t.WriteCopy("to nie jest XML");
        },
-       {{"Błąd", ""}, {title, kKomunikatBrakMozliwosci}, {"Błąd", kKomunikatBrakInformacji}},
+       {{"Błąd", "<parser>"}, {title, kKomunikatPrzetwarzanie}, {"Błąd", kKomunikatBrakInformacji}},
        0,
        true},
   };
