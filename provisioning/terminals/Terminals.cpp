@@ -2,8 +2,6 @@
 
 #include "ruv/provisioning/Terminals.h"
 
-#include <clocale>
-#include <cwctype>
 #include <locale.h>
 #include <mutex>
 #include <wctype.h>
