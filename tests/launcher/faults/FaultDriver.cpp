@@ -12,7 +12,7 @@
 // Record lines (tab-separated; CR, LF, tab and backslash in texts escaped):
 //   box <kind> <title> <text> <buttons>
 //   clicked <index>
-//   end quit=<0|1> minimized=<0|1> buttons=<n> caption=<text>
+//   end quit=<0|1> minimized=<0|1> buttons=<n> caption=<text> link=<text, when shown>
 // The driver ends the program itself once the window has shown (after the click,
 // when one was asked for), so "end" also records a launcher that would have stayed open.
 #include "ruv/launcher/MainForm.h"
@@ -117,11 +117,12 @@ void Click(QWidget* w) {
 void WatchMainWindow() {
   QObject::connect(qApp, &QCoreApplication::aboutToQuit, [] {
     ruv::TMainForm* form = MainForm();
-    if (!form) return Record("end quit=? minimized=? buttons=? caption=");
+    if (!form) return Record("end quit=? minimized=? buttons=? caption= link=");
     Record(std::string("end quit=") + (form->ZakonczenieZlecone() ? "1" : "0") +
            " minimized=" + (form->isMinimized() ? "1" : "0") +
            " buttons=" + std::to_string(form->Buttons().size()) +
-           " caption=" + Escape(form->windowTitle().toStdString()));
+           " caption=" + Escape(form->windowTitle().toStdString()) +
+           " link=" + (form->pnlLink()->isHidden() ? "" : Escape(form->labLink()->text().toStdString())));
   });
   auto* timer = new QTimer(qApp);
   QObject::connect(timer, &QTimer::timeout, [timer] {

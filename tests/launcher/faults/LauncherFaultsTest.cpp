@@ -110,6 +110,8 @@ struct Cfg {
   std::string mask = "255.255.255.255";
   std::string dllLib;
   std::string terminalName = "Kadry i płace";
+  std::string doctype;  // a document type declaration after the XML declaration
+  std::string link;
 };
 
 // The default configuration with one value changed.
@@ -120,8 +122,9 @@ Cfg With(std::string Cfg::*field, std::string value) {
 }
 
 std::string Configuration(const Cfg& c) {
-  std::string x = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                  "<ruv_virad xmlns=\"http://ruv.local/ruv_virad\" prog_version=\"" + c.progVersion + "\">\n"
+  std::string x = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + c.doctype +
+                  "<ruv_virad xmlns=\"http://ruv.local/ruv_virad\" prog_version=\"" + c.progVersion + "\">\n" +
+                  (c.link.empty() ? "" : "<link>" + c.link + "</link>\n") +
                   "<clForm value=\"" + c.clForm + "\"/><clText value=\"clWindowText\"/><clLink value=\"clBlue\"/>\n"
                   "<clBtnNormal value=\"$00F0E0D0\"/><clBtnHighlight value=\"clSkyBlue\"/><clBtnFrame value=\"clNavy\"/>\n"
                   "<clBtnText value=\"clNavy\"/><btnWidth value=\"" + c.btnWidth + "\"/><btnHeight value=\"40\"/>\n"
@@ -148,7 +151,7 @@ std::string AsCopy(const std::string& text) {
 
 // --- The rows ---
 
-enum class Served { kConfig, kDown, kSlow, k404, kCut, kHtml, kMalformed };
+enum class Served { kConfig, kDown, kSlow, k404, kCut, kEmpty, kHtml, kXhtml, kMalformed };
 enum class Copy { kNone, kValid, kUnreadable, kMalformed };
 enum class Disk {
   kPlain,
@@ -178,9 +181,12 @@ struct Row {
   Cfg cfg = {};
   Copy copy = Copy::kValid;
   Disk disk = Disk::kPlain;
-  std::string dataRule404 = "";  // a path of the server answered with 404
+  // A fault of another path of the row's server.
+  std::string faultPath = "";
+  testing::HttpRule fault = {};
   Downloader downloader = Downloader::kMissing;
   bool click = false;
+  const char* answers = "";  // the answers to the boxes, OK once they run out
   std::vector<Box> boxes = {};
   // The driver's final line; empty when the launcher ended the process on its own.
   std::string end = "";
@@ -191,9 +197,9 @@ struct Row {
   double maxSeconds = 5;
 };
 
-std::string End(bool quit, int buttons, const std::string& caption) {
+std::string End(bool quit, int buttons, const std::string& caption, const std::string& link = "") {
   return std::string("end quit=") + (quit ? "1" : "0") + " minimized=0 buttons=" + std::to_string(buttons) +
-         " caption=" + caption;
+         " caption=" + caption + " link=" + link;
 }
 const std::string kShownWithButton = End(false, 1, kCaptionWithVersion);
 const std::string kEndedNoInformation = End(true, 0, kCaption);
@@ -220,6 +226,10 @@ const std::vector<Row>& Rows() {
        .maxSeconds = kAfterFetchLimit},
       {.name = "HtmlPageInPlaceOfTheConfiguration", .served = Served::kHtml,
        .boxes = {ErrorBox("Premature end of data in tag body line 2\\nLine: 3\\n"), PlainBox(kPrzetwarzanie)}, .end = kShownWithButton},
+      {.name = "XhtmlPageInPlaceOfTheConfiguration", .served = Served::kXhtml,
+       .boxes = {ErrorBox("Interface not supported"), PlainBox(kPrzetwarzanie)}, .end = kShownWithButton},
+      {.name = "EmptyConfiguration", .served = Served::kEmpty, .boxes = kFetchFailedBoxes, .end = kShownWithButton,
+       .maxSeconds = kAfterFetchLimit},
       {.name = "MalformedXml", .served = Served::kMalformed,
        .boxes = {ErrorBox("Premature end of data in tag ruv_virad line 2\\nLine: 3\\n"), PlainBox(kPrzetwarzanie)}, .end = kShownWithButton},
       {.name = "CopyUnreadable", .served = Served::k404, .copy = Copy::kUnreadable,
@@ -235,6 +245,32 @@ const std::vector<Row>& Rows() {
       {.name = "CopyOnAFullDisk", .disk = Disk::kCopyFullMount,
        .boxes = {ErrorBox("Failed to set data for 'version_file': Cannot write \"{copy}\": No space left on device"),
                  PlainBox(kPrzetwarzanie)}, .end = kShownWithButton},
+      // Entities: a local file is never read into the configuration, nor is an
+      // expansion bomb expanded.
+      {.name = "ExternalEntity",
+       .cfg = [] {
+         Cfg c;
+         c.doctype = "<!DOCTYPE ruv_virad [<!ENTITY e SYSTEM \"file://{cwd}/secret.txt\">]>\n";
+         c.link = "http://pomoc/&e;";
+         return c;
+       }(),
+       .end = End(false, 1, kCaptionWithVersion, "http://pomoc/"), .copyFromServer = true},
+      {.name = "EntityExpansionBomb",
+       .cfg = [] {
+         Cfg c;
+         c.doctype = "<!DOCTYPE ruv_virad [<!ENTITY a \"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\">";
+         for (char e = 'b'; e <= 'k'; ++e) {
+           const std::string prev(1, static_cast<char>(e - 1));
+           c.doctype += std::string("<!ENTITY ") + e + " \"";
+           for (int i = 0; i < 10; ++i) c.doctype += "&" + prev + ";";
+           c.doctype += "\">";
+         }
+         c.doctype += "]>\n";
+         c.link = "&k;";
+         return c;
+       }(),
+       .boxes = {ErrorBox("Detected an entity reference loop\\nLine: 4\\n<link>&k;</link>"), PlainBox(kPrzetwarzanie)},
+       .end = kShownWithButton},
       // The look of the window.
       {.name = "BadColour", .cfg = With(&Cfg::clForm, "clPurpur"),
        .boxes = {ErrorReport("''clPurpur'' is not a valid integer value")}, .end = kShownUnbuilt,
@@ -262,10 +298,20 @@ const std::vector<Row>& Rows() {
       {.name = "LibraryWithoutDescription", .cfg = With(&Cfg::dllLib, "brak.dll"), .click = true,
        .boxes = {ErrorBox(kPrzerwane + "Nie znaleziono informacji o bibliotece \"brak.dll\"")},
        .end = kEndedAfterStart, .copyFromServer = true, .files = {"new", "old", "old"}, .started = true},
-      {.name = "HashChangedButTheFileIsNotServed", .dataRule404 = "/kadry/dane.xml", .click = true,
+      {.name = "HashChangedButTheFileIsNotServed", .faultPath = "/kadry/dane.xml", .fault = {.status = 404},
+       .click = true,
        .boxes = {ErrorBox(kPrzerwane + kNiemozliwe)}, .end = kEndedAfterStart, .copyFromServer = true,
        .files = {"new", "old", "old"}, .started = true},
-      // The version gate of an outdated launcher, answered "OK".
+      {.name = "TerminalFileCutShort", .faultPath = "/kadry/kadry.exe", .fault = {.cut = 1000}, .click = true,
+       .boxes = {ErrorBox(kPrzerwane + kNiemozliwe)}, .end = kEndedAfterStart, .copyFromServer = true,
+       .started = true},
+      {.name = "DataFileBrokenChunk", .faultPath = "/kadry/dane.xml", .fault = {.brokenChunk = 3}, .click = true,
+       .boxes = {ErrorBox(kPrzerwane + kNiemozliwe)}, .end = kEndedAfterStart, .copyFromServer = true,
+       .files = {"new", "old", "old"}, .started = true},
+      // The version gate of an outdated launcher.
+      {.name = "OutdatedCancelled", .cfg = With(&Cfg::progVersion, "9.9"), .answers = "Anuluj",
+       .boxes = {{"warning", "Ostrzeżenie", kPrzestarzala, "OK,Anuluj"}}, .end = End(true, 1, kCaptionWithVersion),
+       .copyFromServer = true},
       {.name = "OutdatedDownloaderNotServed", .cfg = With(&Cfg::progVersion, "9.9"),
        .boxes = {{"warning", "Ostrzeżenie", kPrzestarzala, "OK,Anuluj"}, ErrorReport(kNiemozliwe)},
        .end = kShownUnbuilt, .copyFromServer = true},
@@ -437,12 +483,13 @@ std::string PrepareServer(const Row& row, RowRun& run, testing::TestHttpServer& 
   const std::string at = std::string("/") + row.name;
   auto put = [&](const std::string& path, const std::string& content) { s.PutFile(at.substr(1) + "/" + path, content); };
   run.served = Configuration(row.cfg);
+  if (const auto cwd = run.served.find("{cwd}"); cwd != std::string::npos) run.served.replace(cwd, 5, run.Cwd().string());
   put("ruv_virad_2.xml", run.served);
   put("kadry/kadry.exe", ReadAll(Env("RUV_FAULT_TERMINAL_NEW")));
   put("kadry/dane.xml", "new data");
   if (row.downloader == Downloader::kEmpty) put("ruv_virad_downloader.exe", "");
   if (row.downloader == Downloader::kServed) put("ruv_virad_downloader.exe", "#!/bin/sh\n");
-  if (!row.dataRule404.empty()) s.SetRule(at + row.dataRule404, {.status = 404});
+  if (!row.faultPath.empty()) s.SetRule(at + row.faultPath, row.fault);
   const std::string config = at + "/ruv_virad_2.xml";
   switch (row.served) {
     case Served::kSlow:
@@ -453,6 +500,13 @@ std::string PrepareServer(const Row& row, RowRun& run, testing::TestHttpServer& 
       break;
     case Served::kCut:
       s.SetRule(config, {.cut = 100});
+      break;
+    case Served::kEmpty:
+      s.SetRule(config, {.body = ""});
+      break;
+    case Served::kXhtml:
+      s.SetRule(config, {.body = "<?xml version=\"1.0\"?>\n<html xmlns=\"http://www.w3.org/1999/xhtml\"><body>"
+                                 "<p>Moved</p></body></html>\n"});
       break;
     case Served::kHtml:
       s.SetRule(config,
@@ -474,6 +528,8 @@ void Start(const Row& row, RowRun& run, testing::TestHttpServer& server) {
   for (const char* d : {"home", "config", "cwd", "runtime"}) fs::create_directories(run.root / d);
   fs::permissions(run.root / "runtime", fs::perms::owner_all);
   fs::copy_file(Env("RUV_FAULT_DRIVER"), run.Cwd() / "ruv_virad.exe");
+  // A local file that no configuration may pull in through an entity.
+  WriteAll(run.Cwd() / "secret.txt", "TAJNE");
   PrepareDisk(row, run);
   if (!run.skip.empty()) return;
   PrepareCopy(row, run);
@@ -495,7 +551,7 @@ void Start(const Row& row, RowRun& run, testing::TestHttpServer& server) {
   env["no_proxy"] = "127.0.0.1,localhost";
   env["RUV_FAULT_URL"] = url;
   env["RUV_FAULT_RECORD"] = run.Record().string();
-  env["RUV_FAULT_ANSWERS"] = "";
+  env["RUV_FAULT_ANSWERS"] = row.answers;
   env["RUV_RECORD_FILE"] = run.Started().string();
   if (row.click) env["RUV_FAULT_CLICK"] = "0";
   std::vector<std::string> flat;
