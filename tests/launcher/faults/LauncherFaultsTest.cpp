@@ -162,7 +162,9 @@ enum class Disk {
   kExeReadOnly,
   kCopyReadOnlyMount,
   kCopyFullMount,
-  kDownloaderBlocked
+  kDownloaderBlocked,
+  kSideFileIsADirectory,
+  kOwnVersionMissing
 };
 enum class Downloader { kMissing, kEmpty, kServed };
 const std::string kDownloader = "#!/bin/sh\nexit 0\n";
@@ -311,7 +313,13 @@ const std::vector<Row>& Rows() {
       {.name = "DataFileBrokenChunk", .faultPath = "/kadry/dane.xml", .fault = {.brokenChunk = 3}, .click = true,
        .boxes = {ErrorBox(kPrzerwane + kNiemozliwe)}, .end = kEndedAfterStart, .copyFromServer = true,
        .files = {"new", "old", "old"}, .started = true},
-      // The version gate of an outdated launcher.
+      {.name = "SideFileIsADirectory", .disk = Disk::kSideFileIsADirectory, .click = true,
+       .boxes = {ErrorBox(kPrzerwane + "Cannot replace \"terminale/kadry/dane.xml.hash\": Is a directory")},
+       .end = kEndedAfterStart, .copyFromServer = true, .files = {"new", "new", "dir"}, .started = true},
+      // The version gate.
+      {.name = "OwnVersionUnreadable", .disk = Disk::kOwnVersionMissing,
+       .boxes = {ErrorReport("Nie znaleziono informacji o wersi w pliku")}, .end = kShownUnbuilt,
+       .copyFromServer = true},
       {.name = "OutdatedCancelled", .cfg = With(&Cfg::progVersion, "9.9"), .answers = "Anuluj",
        .boxes = {{"warning", "Ostrzeżenie", kPrzestarzala, "OK,Anuluj"}}, .end = End(true, 1, kCaptionWithVersion),
        .copyFromServer = true},
@@ -458,6 +466,16 @@ void PrepareDisk(const Row& row, RowRun& run) {
     case Disk::kDownloaderBlocked:
       fs::create_directories(run.Cwd() / "ruv_virad_downloader.exe");
       oldFiles();
+      return;
+    case Disk::kSideFileIsADirectory:
+      oldFiles();
+      fs::remove(run.Terminal() / "dane.xml.hash");
+      fs::create_directories(run.Terminal() / "dane.xml.hash");
+      return;
+    case Disk::kOwnVersionMissing:
+      oldFiles();
+      if (std::system(("objcopy --remove-section=.ruv_version " + (run.Cwd() / "ruv_virad.exe").string()).c_str()) != 0)
+        run.skip = "objcopy cannot remove the version section";
       return;
     case Disk::kPlain:
       oldFiles();
@@ -686,8 +704,8 @@ TEST_P(LauncherFaults, ShowsTheNamedMessagesAndKeepsTheDiskWhole) {
         {"data", {{"old", "file:old data"}, {"new", "file:new data"}}},
         {"hash", {{"old", "file:h1\r\n"}, {"new", "file:h2\r\n"}}},
     };
-    auto want = [&](const char* file, const char* state) {
-      return std::string(state) == "none" ? std::string("none") : expected.at(file).at(state);
+    auto want = [&](const char* file, const std::string& state) {
+      return state == "none" || state == "dir" ? state : expected.at(file).at(state);
     };
     EXPECT_EQ(Snapshot(run.Terminal() / "kadry.exe"), want("exe", row.files.exe)) << "kadry.exe";
     EXPECT_EQ(Snapshot(run.Terminal() / "dane.xml"), want("data", row.files.data)) << "dane.xml";
