@@ -92,14 +92,14 @@ std::ostream& operator<<(std::ostream& os, const Box& b) {
 Box ErrorBox(const std::string& text) { return {"error", "Błąd", text, "OK"}; }
 Box PlainBox(const std::string& text) { return {"none", "ruv_virad", text, "OK"}; }
 Box ErrorReport(const std::string& text) { return {"error", "ruv_virad", text, "OK"}; }
-const Box kFetchFailed[] = {ErrorBox(""), PlainBox(kBrakMozliwosci)};
+// What a fetch of the configuration that brought nothing shows.
+const std::vector<Box> kFetchFailedBoxes = {ErrorBox(""), PlainBox(kBrakMozliwosci)};
 
 std::vector<Box> Boxes(std::initializer_list<std::vector<Box>> parts) {
   std::vector<Box> all;
   for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
   return all;
 }
-const std::vector<Box> kFetchFailedBoxes(std::begin(kFetchFailed), std::end(kFetchFailed));
 
 // --- The configuration ---
 
@@ -281,7 +281,7 @@ const std::vector<Row>& Rows() {
        .boxes = {ErrorReport("''clPurpur'' is not a valid integer value")}, .end = kShownUnbuilt,
        .copyFromServer = true},
       {.name = "BadSize", .cfg = With(&Cfg::btnWidth, "szeroki"),
-       .boxes = {ErrorReport("''szeroki'' is not a valid integer value")}, .end = End(false, 0, kCaption),
+       .boxes = {ErrorReport("''szeroki'' is not a valid integer value")}, .end = kShownUnbuilt,
        .copyFromServer = true},
       {.name = "MalformedNetworkMask", .cfg = With(&Cfg::mask, "255.255.0.300"), .boxes = {ErrorReport("The string 255.255.0.300 does not translate into a valid IP.")},
        .end = kShownUnbuilt, .copyFromServer = true},
