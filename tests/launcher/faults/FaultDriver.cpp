@@ -22,6 +22,7 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QThread>
 #include <QTimer>
 
 #include <cstdlib>
@@ -75,7 +76,19 @@ class TRecordingMessageBoxes final : public ruv::IMessageBoxes {
     std::stringstream list(Env("RUV_FAULT_ANSWERS"));
     for (std::string a; std::getline(list, a, ',');) answers_.push_back(a);
   }
+  // Like the real service, a box asked for from a worker is shown on the
+  // user-interface thread while the worker waits; once the application's loop has
+  // gone, the box is never shown.
   ruv::TModalResult Show(const ruv::TMessageBox& box) override {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() == app->thread()) return ShowHere(box);
+    ruv::TModalResult result = ruv::TModalResult::mrNone;
+    QMetaObject::invokeMethod(app, [&] { result = ShowHere(box); }, Qt::BlockingQueuedConnection);
+    return result;
+  }
+
+ private:
+  ruv::TModalResult ShowHere(const ruv::TMessageBox& box) {
     std::string buttons;
     if (box.buttons.Has(ruv::TMsgDlgBtn::mbOK)) buttons = ruv::kCaptionOK;
     if (box.buttons.Has(ruv::TMsgDlgBtn::mbCancel)) buttons += std::string(buttons.empty() ? "" : ",") + ruv::kCaptionCancel;
@@ -91,7 +104,6 @@ class TRecordingMessageBoxes final : public ruv::IMessageBoxes {
     return ruv::TModalResult::mrNone;
   }
 
- private:
   std::mutex mutex_;
   std::vector<std::string> answers_;
   std::size_t next_ = 0;
