@@ -59,7 +59,7 @@ std::string TytulAplikacji(const std::string& sciezka) {
   return nazwa;
 }
 
-int UruchomLauncher(int argc, char** argv) {
+int UruchomLauncher(int argc, char** argv, std::shared_ptr<IMessageBoxes> komunikaty) {
   InitializeLoggingUnits();
   ZostanNaX11();
   const std::string sciezka = shell::CurrentExecutablePath();
@@ -68,7 +68,11 @@ int UruchomLauncher(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromStdString(tytul));
     SetApplicationTitle(tytul);
-    InstallQtMessageBoxes();
+    if (komunikaty) {
+      SetMessageBoxes(std::move(komunikaty));
+    } else {
+      InstallQtMessageBoxes();
+    }
     SpringInit(di::GlobalContainer());
     di::GlobalContainer().Build();
 

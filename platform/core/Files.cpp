@@ -7,8 +7,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "ruv/platform/Exception.h"
 
@@ -76,12 +74,26 @@ void WriteFileAtomically(std::string_view path, std::string_view data, bool exec
 }
 
 std::string ReadFile(std::string_view path) {
-  std::ifstream in(std::string(path), std::ios::binary);
-  if (!in) RaiseIo("Cannot open", path, errno ? errno : ENOENT);
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  if (in.bad()) RaiseIo("Cannot read", path, errno);
-  return ss.str();
+  // Read with the system calls themselves: a stream would hand back an empty or
+  // partial text for a directory or a failing read without saying so.
+  const std::string file(path);
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) RaiseIo("Cannot open", path, errno);
+  std::string out;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      const int err = errno;
+      ::close(fd);
+      RaiseIo("Cannot read", path, err);
+    }
+    out.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  return out;
 }
 
 }  // namespace ruv::fs

@@ -14,24 +14,15 @@ endif()
 string(REGEX MATCH "^http://127\\.0\\.0\\.1:([0-9]+)/" ruv_e2e_match "${RUV_URL_TEMPLATES}")
 if(TARGET ruv_virad AND ruv_e2e_match)
   set(ruv_e2e_port ${CMAKE_MATCH_1})
-  # Two versions of a test terminal that records how it was started.
-  foreach(v old:1.0.0.0 new:1.0.0.1)
-    string(REPLACE ":" ";" pair ${v})
-    list(GET pair 0 kind)
-    list(GET pair 1 version)
-    add_executable(ruv_e2e_terminal_${kind} ${PROJECT_SOURCE_DIR}/tools/testprogs/RecordArgs.cpp)
-    ruv_target_settings(ruv_e2e_terminal_${kind})
-    ruv_stamp_version(ruv_e2e_terminal_${kind} FILE_VERSION "${version}")
-  endforeach()
   ruv_test(test_launcher_e2e
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/LauncherE2ETest.cpp
     DEPS ruv_provisioning_version ruv_xwatch
     ENV "no_proxy=127.0.0.1,localhost"
         "RUV_E2E_PORT=${ruv_e2e_port}"
         "RUV_LAUNCHER_EXE=$<TARGET_FILE:ruv_virad>"
-        "RUV_E2E_TERMINAL_OLD=$<TARGET_FILE:ruv_e2e_terminal_old>"
-        "RUV_E2E_TERMINAL_NEW=$<TARGET_FILE:ruv_e2e_terminal_new>"
+        "RUV_E2E_TERMINAL_OLD=$<TARGET_FILE:ruv_record_args_old>"
+        "RUV_E2E_TERMINAL_NEW=$<TARGET_FILE:ruv_record_args_new>"
     TIMEOUT 180)
-  add_dependencies(test_launcher_e2e ruv_virad ruv_e2e_terminal_old ruv_e2e_terminal_new)
+  add_dependencies(test_launcher_e2e ruv_virad ruv_record_args_old ruv_record_args_new)
   set_tests_properties(test_launcher_e2e PROPERTIES RESOURCE_LOCK download_port)
 endif()

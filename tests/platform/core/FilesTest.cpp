@@ -60,5 +60,15 @@ TEST_F(FilesTest, WriteIntoMissingDirectoryRaises) {
   EXPECT_THROW(ReadFile(Path("missing/x")), EInOutError);
 }
 
+TEST_F(FilesTest, ReadingADirectoryRaisesInsteadOfGivingNothing) {
+  std::filesystem::create_directories(Path("side.hash"));
+  try {
+    ReadFile(Path("side.hash"));
+    ADD_FAILURE() << "a directory read as a file";
+  } catch (const EInOutError& e) {
+    EXPECT_EQ(e.Message(), "Cannot read \"" + Path("side.hash") + "\": Is a directory");
+  }
+}
+
 }  // namespace
 }  // namespace ruv::fs

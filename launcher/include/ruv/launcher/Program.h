@@ -2,6 +2,9 @@
 // The program's entry: start-up in a fixed order, the executable-name check, the
 // close request to other running launchers, the main window and the message loop.
 
+#include "ruv/support/MessageBoxes.h"
+
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -15,6 +18,7 @@ std::optional<std::string> KomunikatNieprawidlowejNazwy(const std::string& sciez
 std::string TytulAplikacji(const std::string& sciezka);
 
 // Runs the launcher; the result is the process's exit code, 0 on every path.
-int UruchomLauncher(int argc, char** argv);
+// The message boxes are Qt's unless another service is given.
+int UruchomLauncher(int argc, char** argv, std::shared_ptr<IMessageBoxes> komunikaty = nullptr);
 
 }  // namespace ruv
