@@ -120,6 +120,7 @@ TMainForm::TMainForm(QWidget* parent)
   SetTextColour(label3_, graphics::clWindowText);
   labLink_ = new TClickableLabel(pnlLink_);
   labLink_->setObjectName("labLink");
+  labLink_->setTextFormat(Qt::PlainText);  // a configured link is text, never markup
   labLink_->setText("<->");
   labLink_->setCursor(Qt::PointingHandCursor);
   QFont link("MS Sans Serif");

@@ -13,6 +13,19 @@
 namespace ruv::fs {
 namespace {
 
+// The process's file-creation mask. umask() can only be read by setting it, and
+// setting it is process-wide, so it is read once (before any worker thread writes
+// files) and never changed again.
+mode_t ProcessUmask() {
+  static const mode_t mask = [] {
+    const mode_t m = ::umask(0);
+    ::umask(m);
+    return m;
+  }();
+  return mask;
+}
+[[maybe_unused]] const mode_t kUmaskAtStart = ProcessUmask();
+
 [[noreturn]] void RaiseIo(std::string_view what, std::string_view path, int err) {
   throw EInOutError(std::string(what) + " \"" + std::string(path) + "\": " + std::strerror(err));
 }
@@ -49,9 +62,7 @@ void WriteFileAtomically(std::string_view path, std::string_view data, bool exec
     ::unlink(tmp.c_str());
     RaiseIo(what, target, err);
   };
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  if (::fchmod(fd, (executable ? 0755 : 0644) & ~mask) != 0) fail("Cannot set the mode of");
+  if (::fchmod(fd, (executable ? 0755 : 0644) & ~ProcessUmask()) != 0) fail("Cannot set the mode of");
   for (size_t done = 0; done < data.size();) {
     const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
     if (n < 0) {

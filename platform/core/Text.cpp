@@ -1,6 +1,9 @@
 #include "ruv/platform/Text.h"
 
+#include <iconv.h>
+
 #include <array>
+#include <cerrno>
 
 namespace ruv::text {
 namespace {
@@ -166,6 +169,42 @@ std::u16string Utf8ToUtf16(std::string_view utf8) {
       out.push_back(static_cast<char16_t>(c));
     }
   }
+  return out;
+}
+
+bool IsValidUtf8(std::string_view bytes) {
+  for (size_t i = 0; i < bytes.size();) {
+    const size_t at = i;
+    if (NextCodePoint(bytes, i) == 0xFFFD && !(i - at == 3 && bytes.substr(at, 3) == "\xEF\xBF\xBD")) return false;
+  }
+  return true;
+}
+
+std::optional<std::string> DecodeToUtf8(std::string_view encoding, std::string_view bytes) {
+  const iconv_t cd = ::iconv_open("UTF-8", std::string(encoding).c_str());
+  if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+  std::string out(bytes.size() * 4 + 16, '\0');
+  char* in = const_cast<char*>(bytes.data());
+  size_t inLeft = bytes.size();
+  char* dst = out.data();
+  size_t outLeft = out.size();
+  bool ok = true;
+  while (inLeft > 0) {
+    if (::iconv(cd, &in, &inLeft, &dst, &outLeft) == static_cast<size_t>(-1)) {
+      if (errno == E2BIG) {
+        const size_t used = static_cast<size_t>(dst - out.data());
+        out.resize(out.size() * 2);
+        dst = out.data() + used;
+        outLeft = out.size() - used;
+        continue;
+      }
+      ok = false;
+      break;
+    }
+  }
+  ::iconv_close(cd);
+  if (!ok) return std::nullopt;
+  out.resize(static_cast<size_t>(dst - out.data()));
   return out;
 }
 

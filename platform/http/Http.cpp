@@ -117,7 +117,8 @@ std::string Get(const std::string& url, bool tls) {
 
   Set(curl, CURLOPT_URL, encoded.c_str());
   Set(curl, CURLOPT_PROTOCOLS_STR, protocols);
-  Set(curl, CURLOPT_REDIR_PROTOCOLS_STR, protocols);
+  // A redirect never leaves TLS once a template asked for it.
+  Set(curl, CURLOPT_REDIR_PROTOCOLS_STR, tls ? "https" : "http");
   Set(curl, CURLOPT_FOLLOWLOCATION, 1L);
   Set(curl, CURLOPT_MAXREDIRS, limits.maxRedirects);
   Set(curl, CURLOPT_NOSIGNAL, 1L);

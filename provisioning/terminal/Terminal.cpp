@@ -26,6 +26,12 @@
 namespace ruv::provisioning {
 namespace {
 
+// The first n characters (not bytes) of a text; a shorter text takes part whole.
+std::u32string PierwszeZnaki(const std::string& tekst, std::size_t n) {
+  return text::Utf8ToUtf32(tekst).substr(0, n);
+}
+
+
 constexpr const char* kBladPobierania =
     "Błąd przy próbie pobrania plików terminala. Proszę sprawdzic połączenie sieciowe, a w razie "
     "ponownego niepowodzenia skontaktować się z administratorem systemu.";
@@ -83,7 +89,7 @@ class TAktualizacjaTerminala {
     const std::string lokalna = program.PobierzWersjeLokalnegoPliku();
     const std::string wymagana = terminal_->Get_Version();
     if (lokalna == wymagana) return;
-    if (lokalna.substr(0, 5) != wymagana.substr(0, 5)) {
+    if (PierwszeZnaki(lokalna, 5) != PierwszeZnaki(wymagana, 5)) {
       // Only OK fetches: Cancel, and a box closed without an answer, keep the local copy.
       const TModalResult odpowiedz = MessageDlg(resources::KomunikatNowszaWersjaTerminala(),
                                                 TMsgDlgType::mtInformation,

@@ -1,5 +1,6 @@
 // The text of a fetched configuration file: decoded by its byte-order mark, else
-// by the encoding its XML declaration names, else as windows-1250, and joined
+// by the encoding its XML declaration names, else (no encoding named) as UTF-8
+// when the bytes are well-formed UTF-8 and as windows-1250 otherwise, and joined
 // line by line with CR LF.
 
 #include <string>
@@ -58,8 +59,23 @@ std::string Decoded(std::string_view bytes) {
   } else if (StartsWith(bytes, "\xEF\xBB\xBF")) {
     encoding = Encoding::Utf8;
     bytes.remove_prefix(3);
-  } else if (DeclaredEncoding(bytes) == "UTF-8") {
-    encoding = Encoding::Utf8;
+  } else if (StartsWith(bytes, std::string_view("<\0?\0", 4))) {
+    encoding = Encoding::Utf16Le;  // UTF-16 without a byte-order mark
+  } else if (StartsWith(bytes, std::string_view("\0<\0?", 4))) {
+    encoding = Encoding::Utf16Be;
+  } else {
+    const std::string declared = DeclaredEncoding(bytes);
+    if (declared == "UTF-8" || declared == "UTF8") {
+      encoding = Encoding::Utf8;
+    } else if (declared.empty()) {
+      // No encoding named: XML's default is UTF-8; a text that is not well-formed
+      // UTF-8 is taken as the system's code page.
+      if (text::IsValidUtf8(bytes)) encoding = Encoding::Utf8;
+    } else if (declared != "WINDOWS-1250" && declared != "CP1250") {
+      // Another named encoding (ISO-8859-2, US-ASCII, ...): the system's converter
+      // decodes it; one it does not know falls back to the system's code page.
+      if (auto text = text::DecodeToUtf8(declared, bytes)) return *text;
+    }
   }
   switch (encoding) {
     case Encoding::Utf16Le: return Utf16(bytes, true);

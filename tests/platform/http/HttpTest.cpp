@@ -92,6 +92,10 @@ TEST_F(HttpTest, TlsVerifiesAgainstTrustedAuthority) {
   EXPECT_THROW(Get(trusted.Url() + "/a.txt", false), EIdException);
   EXPECT_THROW(Get(plain.Url() + "/up", false), EIdException);
   EXPECT_EQ(Get(plain.Url() + "/up", true), "secret");
+  // Once TLS was asked for, a redirect never leads back to plain HTTP.
+  plain.PutFile("open.txt", "open");
+  trusted.SetRule("/down", {.redirect = plain.Url() + "/open.txt"});
+  EXPECT_THROW(Get(trusted.Url() + "/down", true), EIdException);
 }
 
 TEST(EncodeUrl, UnsafeCharactersArePercentEncoded) {

@@ -16,6 +16,25 @@ std::string Utf16(const std::string& utf8, bool littleEndian) {
   return bytes;
 }
 
+// The UTF-8 text in ISO-8859-2 bytes (its Polish letters ą, ś, ź differ from windows-1250).
+std::string Iso88592(const std::string& utf8) {
+  std::string out;
+  for (const char32_t c : text::Utf8ToUtf32(utf8)) {
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+      continue;
+    }
+    for (int b = 0xA0; b < 0x100; ++b) {
+      const auto decoded = text::DecodeToUtf8("ISO-8859-2", std::string(1, static_cast<char>(b)));
+      if (decoded && text::Utf8ToUtf32(*decoded) == std::u32string(1, c)) {
+        out.push_back(static_cast<char>(b));
+        break;
+      }
+    }
+  }
+  return out;
+}
+
 std::string Document(const std::string& declaration) {
   return "<?xml version=\"1.0\"" + declaration +
          "?>\n<ruv_virad xmlns=\"http://ruv.local/ruv_virad\">\n"
@@ -44,6 +63,11 @@ TEST_F(ConfigurationText, EveryEncodingYieldsTheSameValues) {
       {"UTF-16 LE", Utf16(Document(" encoding=\"UTF-16\""), true)},
       {"UTF-16 BE", Utf16(Document(" encoding=\"UTF-16\""), false)},
       {"UTF-16 LE, undeclared", Utf16(Document(""), true)},
+      {"UTF-8 undeclared", Document("")},
+      {"UTF-16 LE without byte-order mark", Utf16(Document(" encoding=\"UTF-16\""), true).substr(2)},
+      {"UTF-16 BE without byte-order mark", Utf16(Document(" encoding=\"UTF-16\""), false).substr(2)},
+      {"ISO-8859-2 declared", Iso88592(Document(" encoding=\"ISO-8859-2\""))},
+      {"an encoding the system does not know", text::Utf8ToAnsi(Document(" encoding=\"x-nieznane\""))},
   };
   for (const auto& c : cases) {
     const std::string text = DekodujTekstKonfiguracji(c.bytes);

@@ -5,6 +5,7 @@
 // document declares windows-1250, and so on).
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +31,14 @@ std::u16string Utf8ToUtf16(std::string_view utf8);
 // Decodes UTF-8 into code points; malformed sequences yield U+FFFD.
 std::u32string Utf8ToUtf32(std::string_view utf8);
 std::string Utf32ToUtf8(std::u32string_view utf32);
+
+// Whether the bytes are well-formed UTF-8.
+bool IsValidUtf8(std::string_view bytes);
+
+// Bytes in the named encoding (an IANA name the system's converter knows, such as
+// "ISO-8859-2" or "US-ASCII") as UTF-8; nullopt when the encoding is unknown or the
+// bytes are not valid in it.
+std::optional<std::string> DecodeToUtf8(std::string_view encoding, std::string_view bytes);
 
 // Upper case in the ASCII range only ("a".."z" -> "A".."Z"); other bytes unchanged.
 std::string AsciiUpper(std::string_view s);
