@@ -90,6 +90,22 @@ void TRunnableWithProgressExecuterWithForm::Execute(const std::shared_ptr<TRunna
   }
   hide();
   progressBar_->setValue(0);
+  WaitForWorker();
+}
+
+void TRunnableWithProgressExecuterWithForm::WaitForWorker() {
+  // A failed job's worker asks this thread for its error box after finished(). The
+  // caller goes on to start the terminal and may end the program, so Execute returns
+  // only once the worker has ended, that is once the box has been answered. Events
+  // go on flowing meanwhile, so that the box can be shown; user input waits, as it
+  // did under the modal window. A quit requested while the box is open closes it,
+  // which ends the worker too.
+  using namespace std::chrono_literals;
+  if (!watek_) return;
+  while (!watek_->WaitFor(0ms)) {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    watek_->WaitFor(5ms);
+  }
 }
 
 void TRunnableWithProgressExecuterWithForm::showEvent(QShowEvent* event) {

@@ -1,3 +1,4 @@
+#include "ruv/launcher/QtMessageBoxes.h"
 #include "ruv/launcher/RunnableWithProgressExecuterWithForm.h"
 #include "ruv/launcher/SpringInit.h"
 #include "ruv/platform/Exception.h"
@@ -6,12 +7,16 @@
 #include <QApplication>
 #include <QFrame>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPointer>
 #include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <mutex>
+#include <thread>
 
 namespace ruv {
 namespace {
@@ -210,6 +215,61 @@ TEST_F(ProgressWindowTest, WindowWorkerDecoratorAndJobAreReleasedAfterTheRun) {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(alive.isNull()) << step << ": the window is deleted with its last reference";
   }
+}
+
+// The real boxes, with the request reaching the user-interface thread only some time
+// after the worker has said finished(): the moment the modal loop has already ended.
+class TLateQtMessageBoxes final : public IMessageBoxes {
+ public:
+  TModalResult Show(const TMessageBox& box) override {
+    std::this_thread::sleep_for(100ms);
+    return qt_.Show(box);
+  }
+
+ private:
+  TQtMessageBoxes qt_;
+};
+
+TEST_F(ProgressWindowTest, AFailedJobsErrorBoxIsAnsweredBeforeExecuteReturns) {
+  auto previous = SetMessageBoxes(std::make_shared<TLateQtMessageBoxes>());
+  auto window = Window::Create();
+  Window* w = window.get();
+  QString boxText;
+  bool windowVisibleUnderBox = true, answered = false;
+  QTimer user;  // answers the box as soon as it shows
+  QObject::connect(&user, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box || answered) return;
+    boxText = box->text();
+    windowVisibleUnderBox = w->isVisible();
+    answered = true;
+    box->buttons().at(0)->click();  // its only button, OK
+  });
+  user.start(5);
+  QTimer guard;
+  guard.setSingleShot(true);
+  QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+  guard.start(10000);
+  bool answeredBeforeReturn = false, workerEndedBeforeReturn = false;
+  // As the main window does: run the job, then end the program with a queued quit.
+  QTimer::singleShot(0, [&] {
+    window->Execute(TRunnableWithProgressGeneric::Create(
+        [](const std::shared_ptr<TProgressListener>& l) {
+          l->tick("a");
+          throw Exception("Niemożliwe było sciągnięcie pliku");
+        },
+        2));
+    answeredBeforeReturn = answered;
+    workerEndedBeforeReturn = w->watek()->WaitFor(0ms);
+    QMetaObject::invokeMethod(&App(), &QCoreApplication::quit, Qt::QueuedConnection);
+  });
+  EXPECT_EQ(App().exec(), 0);
+  EXPECT_TRUE(answeredBeforeReturn);
+  EXPECT_TRUE(workerEndedBeforeReturn);
+  EXPECT_EQ(boxText, "Process interrupted with message:\nNiemożliwe było sciągnięcie pliku");
+  EXPECT_FALSE(windowVisibleUnderBox);
+  EXPECT_TRUE(w->watek()->WaitFor(10s));
+  SetMessageBoxes(previous);
 }
 
 }  // namespace

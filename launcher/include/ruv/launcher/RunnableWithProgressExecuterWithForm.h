@@ -29,8 +29,9 @@ class TRunnableWithProgressExecuterWithForm final
   ~TRunnableWithProgressExecuterWithForm() override;
 
   // User-interface thread. Shows the window modally, runs the job on the worker
-  // and returns once the job has ended. A job announcing no ticks still runs,
-  // its bar full from the start.
+  // and returns once the worker has ended: for a failed job, once its error box
+  // has been answered (the window is hidden meanwhile). A job announcing no ticks
+  // still runs, its bar full from the start.
   void Execute(const std::shared_ptr<TRunnableWithProgress>& prc) override;
 
   // Any thread.
@@ -53,6 +54,7 @@ class TRunnableWithProgressExecuterWithForm final
  private:
   explicit TRunnableWithProgressExecuterWithForm(QWidget* owner);
   void FormShow();
+  void WaitForWorker();
   void CentreOnMainWindow();
   template <class F>
   void Post(F&& update);
