@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 #include "ruv/config/XMLBinding.h"
 
 #include <gtest/gtest.h>
@@ -15,15 +16,7 @@ namespace {
 using testing::LoadBytes;
 using testing::LoadFixture;
 
-template <class E, class F>
-std::string MessageOf(F&& f) {
-  try {
-    f();
-  } catch (const E& e) {
-    return e.Message();
-  }
-  return "<no error>";
-}
+using ruv::testing::MessageOf;
 
 struct Read {
   const char* what;

@@ -1,3 +1,4 @@
+#include "TestApplication.h"
 #include "ruv/launcher/QtMessageBoxes.h"
 #include "ruv/launcher/RunnableWithProgressExecuterWithForm.h"
 #include "ruv/launcher/SpringInit.h"
@@ -24,13 +25,7 @@ namespace {
 using namespace std::chrono_literals;
 using Window = TRunnableWithProgressExecuterWithForm;
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "test";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
+using ruv::testing::App;
 
 // What the window shows, read on the user-interface thread.
 struct TView {

@@ -1,3 +1,4 @@
+#include "TestApplication.h"
 #include "ruv/launcher/QtMessageBoxes.h"
 
 #include <QApplication>
@@ -19,13 +20,7 @@ using enum TMsgDlgType;
 using enum TMsgDlgBtn;
 using enum TModalResult;
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "test";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
+using ruv::testing::App;
 
 // Processes events until `done` holds (or ten seconds pass).
 template <class F>

@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 #include "ruv/platform/XMLDoc.h"
 
 #include <gtest/gtest.h>
@@ -24,15 +25,7 @@ std::string ParseError(const std::string& bytes) {
   return "<parsed>";
 }
 
-template <class E, class F>
-std::string MessageOf(F&& f) {
-  try {
-    f();
-  } catch (const E& e) {
-    return e.Message();
-  }
-  return "<no error>";
-}
+using ruv::testing::MessageOf;
 
 TEST(XmlParse, FailureNamesReasonLineAndTheLinesFirst40Characters) {
   const std::string longLine = "  <b>" + std::string(60, 'x') + "</c>";
@@ -76,7 +69,7 @@ TEST(XmlParse, BadAndHostileInputsFailCleanly) {
 TEST(XmlParse, ExternalEntitiesAndDtdsAreNeverLoaded) {
   // A local file whose content would show up in the tree if the entity were
   // loaded, and an external DTD on an address that must not be contacted.
-  const std::string secret = testing::TempDir() + "/ruv_xml_secret.txt";
+  const std::string secret = ::testing::TempDir() + "/ruv_xml_secret.txt";
   {
     FILE* f = std::fopen(secret.c_str(), "w");
     ASSERT_NE(f, nullptr);
