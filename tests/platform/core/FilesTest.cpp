@@ -1,3 +1,4 @@
+#include "TestDirectory.h"
 #include "ruv/platform/Files.h"
 
 #include <gtest/gtest.h>
@@ -13,11 +14,7 @@ namespace {
 class FilesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("ruv_files_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
+    dir_ = ruv::testing::FreshTestDirectory("ruv_files");
   }
   void TearDown() override {
     std::filesystem::permissions(dir_, std::filesystem::perms::owner_all);

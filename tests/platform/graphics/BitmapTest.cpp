@@ -1,3 +1,4 @@
+#include "TestDirectory.h"
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -62,11 +63,7 @@ std::string MakeBmp(int bits, int width, const std::vector<std::vector<TColor>>&
 class BitmapTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("ruv_bitmap_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
+    dir_ = ruv::testing::FreshTestDirectory("ruv_bitmap");
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }
   std::string Write(const char* name, const std::string& bytes) const {

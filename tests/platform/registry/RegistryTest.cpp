@@ -1,3 +1,4 @@
+#include "TestDirectory.h"
 #include "ruv/platform/Registry.h"
 
 #include <gtest/gtest.h>
@@ -23,11 +24,7 @@ constexpr const char* kKey = "SOFTWARE\\RUV\\RUV_VIRAD\\";
 class RegistryTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = stdfs::temp_directory_path() /
-           ("ruv_registry_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    stdfs::remove_all(dir_);
-    stdfs::create_directories(dir_);
+    dir_ = ruv::testing::FreshTestDirectory("ruv_registry");
     config_ = dir_ / "config";
     ::setenv("XDG_CONFIG_HOME", config_.c_str(), 1);
   }

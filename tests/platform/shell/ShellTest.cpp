@@ -1,3 +1,4 @@
+#include "TestDirectory.h"
 #include "ruv/platform/Shell.h"
 
 #include <gtest/gtest.h>
@@ -58,10 +59,7 @@ TEST(CurrentExecutablePathTest, NamesThisProgram) {
 class ShellTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = stdfs::temp_directory_path() /
-           ("ruv_shell_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    stdfs::remove_all(dir_);
+    dir_ = ruv::testing::FreshTestDirectory("ruv_shell");
     stdfs::create_directories(dir_ / "bin");
     const char* program = std::getenv("RUV_RECORD_ARGS_PROGRAM");
     ASSERT_NE(program, nullptr) << "RUV_RECORD_ARGS_PROGRAM names the recording program";

@@ -1,3 +1,4 @@
+#include "TestDirectory.h"
 #include "ruv/provisioning/FileVersion.h"
 
 #include <gtest/gtest.h>
@@ -32,11 +33,7 @@ std::string VersionOrMessage(const std::string& path) {
 class FileVersionTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("ruv_version_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
+    dir_ = ruv::testing::FreshTestDirectory("ruv_version");
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }
   std::string Write(const std::string& name, const std::string& bytes) const {

@@ -7,7 +7,7 @@ ruv_stamp_version(ruv_version_sample FILE_VERSION "3.0.0.3"
 
 ruv_test(test_provisioning_version
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/FileVersionTest.cpp
-  DEPS ruv_provisioning_version)
+  DEPS ruv_provisioning_version ruv_test_support)
 target_compile_definitions(test_provisioning_version PRIVATE
   RUV_VERSION_FIXTURES="${RUV_VERSION_FIXTURES}"
   RUV_VERSION_SAMPLE="$<TARGET_FILE:ruv_version_sample>")
