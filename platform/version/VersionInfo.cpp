@@ -1,6 +1,7 @@
 #include "ruv/platform/VersionInfo.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -37,10 +38,50 @@ class FileSource final : public detail::ByteSource {
   std::uint64_t size_ = 0;
 };
 
+// Locales and the Windows language identifiers they stand for. A locale of a
+// listed language but another (or no) territory stands for that primary
+// language alone (sublanguage 0); any other locale, C and POSIX among them, for
+// no language.
+struct LocaleLanguage {
+  std::string_view locale;  // language_TERRITORY
+  std::uint16_t id;
+};
+constexpr LocaleLanguage kLocaleLanguages[] = {
+    {"pl_PL", 0x0415}, {"en_US", 0x0409}, {"en_GB", 0x0809}, {"de_DE", 0x0407}, {"de_AT", 0x0C07},
+    {"de_CH", 0x0807}, {"cs_CZ", 0x0405}, {"sk_SK", 0x041B}, {"uk_UA", 0x0422}, {"ru_RU", 0x0419},
+    {"fr_FR", 0x040C}, {"it_IT", 0x0410}, {"es_ES", 0x0C0A},
+};
+
+// The language of a locale name language[_TERRITORY][.codeset][@modifier].
+std::optional<std::uint16_t> LanguageOfLocale(std::string_view locale) {
+  const std::string_view name = locale.substr(0, locale.find_first_of(".@"));
+  const std::string_view language = name.substr(0, name.find('_'));
+  for (const auto& known : kLocaleLanguages) {
+    if (known.locale == name) return known.id;
+  }
+  for (const auto& known : kLocaleLanguages) {
+    if (known.locale.substr(0, known.locale.find('_')) == language) {
+      return static_cast<std::uint16_t>(detail::PrimaryLanguage(known.id));
+    }
+  }
+  return std::nullopt;
+}
+
+// The user's language, read from the environment at every call as the C
+// library finds the locale of messages: LC_ALL, else LC_MESSAGES, else LANG,
+// the first that is set and not empty.
+std::optional<std::uint16_t> UserLanguage() {
+  for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* value = std::getenv(variable);
+    if (value != nullptr && *value != '\0') return LanguageOfLocale(value);
+  }
+  return std::nullopt;
+}
+
 std::optional<std::vector<std::uint8_t>> Locate(std::string_view fileName) {
   const FileSource source(ruv::fs::NativePath(fileName));
   if (source.Size() == 0) return std::nullopt;
-  return detail::LocateVersionResource(source);
+  return detail::LocateVersionResource(source, UserLanguage());
 }
 
 }  // namespace

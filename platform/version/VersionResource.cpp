@@ -32,12 +32,15 @@ std::optional<std::vector<std::uint8_t>> ReadRange(const ByteSource& src, std::u
 constexpr std::uint32_t kRtVersion = 16;
 constexpr std::uint32_t kVsVersionInfo = 1;
 constexpr std::uint32_t kSubdirectory = 0x80000000u;
+// Language identifiers: LANG_NEUTRAL with SUBLANG_NEUTRAL, and English (US).
+constexpr std::uint32_t kLanguageNeutral = 0x0000;
+constexpr std::uint32_t kEnglishUs = 0x0409;
 
 class PeImage {
  public:
   explicit PeImage(const ByteSource& src) : src_(src) {}
 
-  std::optional<std::vector<std::uint8_t>> VersionResource() {
+  std::optional<std::vector<std::uint8_t>> VersionResource(std::optional<std::uint16_t> userLanguage) {
     const auto dos = ReadRange(src_, 0, 64);
     if (!dos || (*dos)[0] != 'M' || (*dos)[1] != 'Z') return std::nullopt;
     const std::uint64_t pe = U32(*dos, 0x3C);
@@ -58,7 +61,7 @@ class PeImage {
 
     const auto names = Find(0, kRtVersion, true);
     const auto langs = names ? Find(*names, kVsVersionInfo, true) : std::nullopt;
-    const auto entry = langs ? Find(*langs, std::nullopt, false) : std::nullopt;
+    const auto entry = langs ? FindLanguage(*langs, userLanguage) : std::nullopt;
     const auto data = entry ? ReadRva(rsrc_ + *entry, 16) : std::nullopt;
     if (!data) return std::nullopt;
     const std::uint32_t rva = U32(*data, 0);
@@ -83,25 +86,56 @@ class PeImage {
     const auto at = Map(rva, size);
     return at ? ReadRange(src_, *at, size) : std::nullopt;
   }
-  // In the directory at dir (an offset into the resource section), the entry with
-  // the given id, or the first entry; the offset it points at, when it is of the
-  // expected kind (a subdirectory or a data entry). Only three levels are ever
-  // followed, so a directory pointing back at itself cannot loop.
-  std::optional<std::uint32_t> Find(std::uint32_t dir, std::optional<std::uint32_t> id,
-                                    bool subdirectory) const {
+  struct Entry {
+    std::uint32_t name = 0;    // an id, or a name's offset with the high bit set
+    std::uint32_t target = 0;  // a subdirectory's offset with the high bit set, or a data entry's
+  };
+  // The entries of the directory at dir (an offset into the resource section),
+  // named ones first, as listed.
+  std::optional<std::vector<Entry>> Entries(std::uint32_t dir) const {
     const auto head = ReadRva(std::uint64_t{rsrc_} + dir, 16);
     if (!head) return std::nullopt;
     const std::uint32_t count = std::uint32_t{U16(*head, 12)} + U16(*head, 14);
-    const auto entries = ReadRva(std::uint64_t{rsrc_} + dir + 16, std::uint64_t{count} * 8);
+    const auto bytes = ReadRva(std::uint64_t{rsrc_} + dir + 16, std::uint64_t{count} * 8);
+    if (!bytes) return std::nullopt;
+    std::vector<Entry> entries(count);
+    for (std::uint32_t i = 0; i < count; ++i) entries[i] = {U32(*bytes, i * 8), U32(*bytes, i * 8 + 4)};
+    return entries;
+  }
+  // The offset an entry points at, when it is of the expected kind (a
+  // subdirectory or a data entry). Only three levels are ever followed, so a
+  // directory pointing back at itself cannot loop.
+  static std::optional<std::uint32_t> Target(const Entry& entry, bool subdirectory) {
+    if (((entry.target & kSubdirectory) != 0) != subdirectory) return std::nullopt;
+    return entry.target & ~kSubdirectory;
+  }
+  // In the directory at dir, the first entry with the given id.
+  std::optional<std::uint32_t> Find(std::uint32_t dir, std::uint32_t id, bool subdirectory) const {
+    const auto entries = Entries(dir);
     if (!entries) return std::nullopt;
-    for (std::uint32_t i = 0; i < count; ++i) {
-      const std::uint32_t name = U32(*entries, i * 8);
-      const std::uint32_t target = U32(*entries, i * 8 + 4);
-      if (id && name != *id) continue;
-      if (((target & kSubdirectory) != 0) != subdirectory) return std::nullopt;
-      return target & ~kSubdirectory;
+    const auto it = std::find_if(entries->begin(), entries->end(), [&](const Entry& e) { return e.name == id; });
+    return it == entries->end() ? std::nullopt : Target(*it, subdirectory);
+  }
+  // In the language directory at dir, the data entry that the Windows resource
+  // loader takes: the language-neutral one, else the user's language, else one
+  // of the user's primary language (the first listed), else English (US), else
+  // the first listed. Named entries never match a language.
+  std::optional<std::uint32_t> FindLanguage(std::uint32_t dir, std::optional<std::uint16_t> user) const {
+    const auto entries = Entries(dir);
+    if (!entries || entries->empty()) return std::nullopt;
+    auto first = [&](auto matches) -> const Entry* {
+      const auto it = std::find_if(entries->begin(), entries->end(),
+                                   [&](const Entry& e) { return e.name <= 0xFFFF && matches(e.name); });
+      return it == entries->end() ? nullptr : &*it;
+    };
+    const Entry* chosen = first([](std::uint32_t id) { return id == kLanguageNeutral; });
+    if (chosen == nullptr && user) chosen = first([&](std::uint32_t id) { return id == *user; });
+    if (chosen == nullptr && user) {
+      chosen = first([&](std::uint32_t id) { return PrimaryLanguage(id) == PrimaryLanguage(*user); });
     }
-    return std::nullopt;
+    if (chosen == nullptr) chosen = first([](std::uint32_t id) { return id == kEnglishUs; });
+    if (chosen == nullptr) chosen = &entries->front();
+    return Target(*chosen, false);
   }
 
   const ByteSource& src_;
@@ -221,8 +255,9 @@ bool MemorySource::Read(std::uint64_t offset, std::span<std::uint8_t> out) const
   return true;
 }
 
-std::optional<std::vector<std::uint8_t>> LocateVersionResource(const ByteSource& source) {
-  if (auto pe = PeImage(source).VersionResource()) return pe;
+std::optional<std::vector<std::uint8_t>> LocateVersionResource(const ByteSource& source,
+                                                               std::optional<std::uint16_t> userLanguage) {
+  if (auto pe = PeImage(source).VersionResource(userLanguage)) return pe;
   return ElfVersionSection(source);
 }
 

@@ -33,10 +33,17 @@ class MemorySource final : public ByteSource {
   std::span<const std::uint8_t> bytes_;
 };
 
+// The primary language of a Windows language identifier: its low 10 bits.
+constexpr std::uint32_t PrimaryLanguage(std::uint32_t language) { return language & 0x3FF; }
+
 // The bytes of the version structure of a PE or ELF image, at most
 // kMaxVersionInfo of them; nothing when the image has none or it cannot be
-// reached (an offset or a length outside the image, a malformed header).
-std::optional<std::vector<std::uint8_t>> LocateVersionResource(const ByteSource& source);
+// reached (an offset or a length outside the image, a malformed header). Of a
+// PE version resource in several languages, the one chosen for userLanguage
+// (a Windows language identifier, or nothing) as FindResource chooses; an ELF
+// section holds a single structure.
+std::optional<std::vector<std::uint8_t>> LocateVersionResource(const ByteSource& source,
+                                                               std::optional<std::uint16_t> userLanguage);
 
 // The length of a well-formed root block at the start of bytes, or 0.
 std::size_t RootLength(std::span<const std::uint8_t> bytes);

@@ -14,6 +14,9 @@ foreach(desc IN LISTS ruv_version_descriptions)
   endforeach()
 endforeach()
 add_custom_target(ruv_version_fixtures DEPENDS ${ruv_version_fixture_files})
+# PE32+ files built by the MinGW tool chain from the .rc sources beside them
+# (tools/version/windres-fixtures.sh), committed as built.
+set(RUV_VERSION_WINDRES_FIXTURES ${CMAKE_CURRENT_LIST_DIR}/fixtures)
 
 ruv_test(test_platform_version
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/VersionInfoTest.cpp

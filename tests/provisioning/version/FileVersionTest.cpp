@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <array>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <string>
 
@@ -75,6 +78,92 @@ TEST_F(FileVersionTest, StampedProgramCarriesItsVersion) {
   EXPECT_EQ(VersionOrMessage("/proc/self/exe"), kNotFound);
 }
 
+// The locale variables the reader looks at, set for one case and put back as
+// they were afterwards; nullptr unsets a variable.
+class LocaleEnvironment {
+ public:
+  LocaleEnvironment() {
+    for (std::size_t i = 0; i < kVariables.size(); ++i) {
+      const char* value = std::getenv(kVariables[i]);
+      saved_[i] = value ? std::optional<std::string>(value) : std::nullopt;
+    }
+  }
+  ~LocaleEnvironment() {
+    for (std::size_t i = 0; i < kVariables.size(); ++i) Put(kVariables[i], saved_[i] ? saved_[i]->c_str() : nullptr);
+  }
+  void Set(const char* lcAll, const char* lcMessages, const char* lang) {
+    Put("LC_ALL", lcAll);
+    Put("LC_MESSAGES", lcMessages);
+    Put("LANG", lang);
+  }
+
+ private:
+  static void Put(const char* variable, const char* value) {
+    if (value) {
+      ::setenv(variable, value, 1);
+    } else {
+      ::unsetenv(variable);
+    }
+  }
+  static constexpr std::array<const char*, 3> kVariables{"LC_ALL", "LC_MESSAGES", "LANG"};
+  std::array<std::optional<std::string>, 3> saved_;
+};
+
+std::string WindresFixture(const std::string& name) {
+  return std::string(RUV_VERSION_WINDRES_FIXTURES) + "/" + name;
+}
+
+// Of a version resource in several languages, the one for the user's locale is
+// read: language-neutral first, then the locale's language (exactly, else the
+// same primary language), then English (US), then the first listed.
+TEST_F(FileVersionTest, ResourceLanguageFollowsTheLocale) {
+  const std::string german = "1.0.0.7 Deutsch", english = "1.0.0.9 English", polish = "1.0.0.15 Polski";
+  struct Case {
+    const char* file;  // languages: 0x0407, 0x0409, 0x0415; neutral: 0x0000, 0x0409,
+                       // 0x0415; german: 0x0415, 0x0807, 0x0C07 (as listed)
+    const char* lcAll;
+    const char* lcMessages;
+    const char* lang;
+    std::string expected;
+  } cases[] = {
+      {"languages.exe", "C", nullptr, nullptr, english},
+      {"languages.exe", nullptr, nullptr, "pl_PL.UTF-8", polish},
+      {"languages.exe", nullptr, "de_DE.UTF-8", "en_US.UTF-8", german},
+      {"languages.exe", nullptr, nullptr, "pl", polish},
+      {"languages.exe", nullptr, nullptr, "de_AT.UTF-8", german},
+      {"languages.exe", nullptr, nullptr, nullptr, english},
+      {"languages.exe", "pl_PL.UTF-8", "de_DE.UTF-8", "en_US.UTF-8", polish},
+      {"languages.exe", "", "", "pl_PL.UTF-8", polish},  // empty counts as unset
+      {"languages.exe", "POSIX", nullptr, "pl_PL.UTF-8", english},
+      {"languages.exe", nullptr, nullptr, "C.UTF-8", english},
+      {"languages.exe", nullptr, nullptr, "fr_FR.UTF-8", english},
+      {"languages.exe", nullptr, nullptr, "tlh_XX", english},
+      {"languages.exe", nullptr, nullptr, "de_DE@euro", german},
+      {"neutral.exe", nullptr, nullptr, "pl_PL.UTF-8", "1.0.0.0 neutral"},
+      {"neutral.exe", "C", nullptr, nullptr, "1.0.0.0 neutral"},
+      {"german.exe", nullptr, nullptr, "de_AT.UTF-8", "1.0.12.7 Oesterreich"},
+      {"german.exe", nullptr, nullptr, "de_DE.UTF-8", "1.0.8.7 Schweiz"},
+      {"german.exe", nullptr, nullptr, "de", "1.0.8.7 Schweiz"},
+      {"german.exe", nullptr, nullptr, "en_US.UTF-8", polish},
+      {"german.exe", nullptr, nullptr, nullptr, polish},
+  };
+  LocaleEnvironment environment;
+  for (const auto& c : cases) {
+    environment.Set(c.lcAll, c.lcMessages, c.lang);
+    EXPECT_EQ(VersionOrMessage(WindresFixture(c.file)), c.expected)
+        << c.file << " LC_ALL=" << (c.lcAll ? c.lcAll : "(unset)")
+        << " LC_MESSAGES=" << (c.lcMessages ? c.lcMessages : "(unset)") << " LANG=" << (c.lang ? c.lang : "(unset)");
+  }
+  // Files with a single structure answer alike in every locale.
+  for (const char* lang : {"pl_PL.UTF-8", "de_DE.UTF-8", "C"}) {
+    environment.Set(nullptr, nullptr, lang);
+    for (const char* format : {"pe32", "pe64", "elf64"}) {
+      EXPECT_EQ(VersionOrMessage(Fixture(std::string("plain.") + format)), "3.0.0.3") << format << " " << lang;
+    }
+    EXPECT_EQ(VersionOrMessage(RUV_VERSION_SAMPLE), "3.0.0.3") << lang;
+  }
+}
+
 TEST_F(FileVersionTest, FilesWithoutVersionInformation) {
   const std::string cases[] = {
       Write("readme.txt", "MZ is not enough: this is a text file.\r\n"),
@@ -113,10 +202,13 @@ struct PeLayout {
     const std::size_t opt = pe + 24;
     const std::size_t dirs = opt + (b[opt] == 0x0B && b[opt + 1] == 0x01 ? 96 : 112);
     rsrcDirectory = dirs + 16;
-    const std::size_t section = opt + static_cast<std::uint16_t>(U32(b, pe + 20));
-    rsrc = U32(b, section + 20);
+    const std::size_t sections = opt + static_cast<std::uint16_t>(U32(b, pe + 20));
+    for (std::size_t s = 0; s < static_cast<std::uint16_t>(U32(b, pe + 6)); ++s) {
+      if (b.compare(sections + 40 * s, 6, std::string(".rsrc", 6)) == 0) rsrc = U32(b, sections + 40 * s + 20);
+    }
     // The root directory's entries (ids ascending); the version type's entry.
-    for (std::size_t e = rsrc + 16; e < rsrc + 16 + 8 * 3; e += 8) {
+    const std::size_t types = static_cast<std::uint16_t>(U32(b, rsrc + 14));
+    for (std::size_t e = rsrc + 16; e < rsrc + 16 + 8 * types; e += 8) {
       if (U32(b, e) == 16) typeEntry = e;
     }
     nameDirectory = rsrc + (U32(b, typeEntry + 4) & 0x7FFFFFFF);
@@ -127,7 +219,7 @@ struct PeLayout {
     translation = b.find(std::string("T\0r\0a\0n\0s\0l\0a\0t\0i\0o\0n\0", 22)) - 6;
     stringFileInfo = b.find(std::string("S\0t\0r\0i\0n\0g\0F\0i\0l\0e\0", 20)) - 6;
   }
-  std::size_t pe, rsrcDirectory, rsrc, typeEntry = 0, nameDirectory, langDirectory, dataEntry;
+  std::size_t pe, rsrcDirectory, rsrc = 0, typeEntry = 0, nameDirectory, langDirectory, dataEntry;
   std::size_t root, fileVersion, translation, stringFileInfo;
 };
 
@@ -190,6 +282,43 @@ TEST_F(FileVersionTest, DamagedFiles) {
     std::string bytes = good;
     c.patch(bytes, at);
     EXPECT_EQ(VersionOrMessage(Write("damaged.exe", bytes)), c.expected) << c.name;
+  }
+}
+
+// A language directory that is not as the tool chain writes it: names never
+// match a language, the neutral entry wins wherever it is listed, and a chosen
+// entry that is not data is no version information.
+TEST_F(FileVersionTest, DamagedLanguageDirectory) {
+  const std::string good = fs::ReadFile(WindresFixture("languages.exe"));
+  const PeLayout at(good);
+  // The entries: German 0x0407, English (US) 0x0409, Polish 0x0415.
+  const std::size_t german = at.langDirectory + 16, polish = at.langDirectory + 32;
+  ASSERT_EQ(U32(good, german), 0x0407u) << "fixture layout changed";
+  ASSERT_EQ(U32(good, polish), 0x0415u) << "fixture layout changed";
+  struct Case {
+    const char* name;
+    std::size_t at;
+    std::uint32_t value;
+    bool wide;  // 32 bits, else 16
+    std::string expected;
+  } cases[] = {
+      {"German entry named", german, 0x80000407u, true, "1.0.0.9 English"},
+      {"Polish entry neutral, listed last", polish, 0, true, "1.0.0.15 Polski"},
+      {"German entry pointing at a directory", german + 4, 0x80000000u | U32(good, german + 4), true, kNotFound},
+      {"no entries", at.langDirectory + 14, 0, false, kNotFound},
+      {"65535 entries", at.langDirectory + 14, 0xFFFF, false, kNotFound},
+  };
+  LocaleEnvironment environment;
+  environment.Set(nullptr, nullptr, "de_DE.UTF-8");
+  EXPECT_EQ(VersionOrMessage(WindresFixture("languages.exe")), "1.0.0.7 Deutsch");
+  for (const auto& c : cases) {
+    std::string bytes = good;
+    if (c.wide) {
+      Put32(bytes, c.at, c.value);
+    } else {
+      Put16(bytes, c.at, static_cast<std::uint16_t>(c.value));
+    }
+    EXPECT_EQ(VersionOrMessage(Write("languages.exe", bytes)), c.expected) << c.name;
   }
 }
 

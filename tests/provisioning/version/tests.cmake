@@ -10,5 +10,6 @@ ruv_test(test_provisioning_version
   DEPS ruv_provisioning_version ruv_test_support)
 target_compile_definitions(test_provisioning_version PRIVATE
   RUV_VERSION_FIXTURES="${RUV_VERSION_FIXTURES}"
+  RUV_VERSION_WINDRES_FIXTURES="${RUV_VERSION_WINDRES_FIXTURES}"
   RUV_VERSION_SAMPLE="$<TARGET_FILE:ruv_version_sample>")
 add_dependencies(test_provisioning_version ruv_version_fixtures ruv_version_sample)

@@ -2,7 +2,11 @@
 // Version information of executable files: the VS_VERSIONINFO structure, read the
 // way the Windows version API reads it, from
 //  - a Windows PE file (PE32 or PE32+): its version resource (type RT_VERSION,
-//    name VS_VERSION_INFO = 1, the first language listed), and
+//    name VS_VERSION_INFO = 1); of several languages, the language-neutral one
+//    (0x0000), else the user's language, else one of the user's primary
+//    language, else English (US) 0x0409, else the first listed. The user's
+//    language comes from the locale of messages (LC_ALL, LC_MESSAGES, LANG),
+//    read at each call (C, POSIX or no locale: no user's language); and
 //  - an ELF file: the section named by kElfVersionSection, which holds the same
 //    structure; ruv_stamp_version (cmake/RuvVersion.cmake) puts it into our
 //    executables.
