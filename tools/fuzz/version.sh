@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Fuzzes the version reader with libFuzzer for the given number of seconds
 # (default 60). The seed corpus is made by tools/version/versioninfo.py from the
-# test fixtures' descriptions, in every container format.
+# test fixtures' descriptions, in every container format, together with the
+# fixtures built by the MinGW tool chain (resources in several languages).
 #   tools/fuzz/version.sh [seconds] [extra libFuzzer options...]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -14,6 +15,7 @@ for desc in tests/platform/version/fixtures/*.json; do
     python3 tools/version/versioninfo.py "$format" -o "$out/seeds/$(basename "$desc" .json).$format" --describe "$desc"
   done
 done
+cp tests/platform/version/fixtures/*.exe "$out/seeds/"
 clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
   -Iplatform/include -Iplatform/version \
   tests/fuzz/version/VersionFuzz.cpp platform/version/VersionResource.cpp platform/version/VersionInfo.cpp \

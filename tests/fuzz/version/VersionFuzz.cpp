@@ -1,11 +1,13 @@
 // libFuzzer target of the version reader: the input is a file image (PE, ELF or
 // anything), located and, when a structure is found, walked the way
-// GetFileVersionString walks it; the input is also walked as a bare structure.
+// GetFileVersionString walks it, for several user's languages; the input is
+// also walked as a bare structure.
 // Built by tools/fuzz/version.sh, never by the default build.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -45,7 +47,14 @@ void Walk(std::vector<std::uint8_t> info) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const ruv::version::detail::MemorySource source(std::span(data, size));
-  if (auto info = ruv::version::detail::LocateVersionResource(source)) Walk(std::move(*info));
+  // Every step of the choice among a resource's languages: no user's language,
+  // English (US), Polish, and German (Austria), which the tool chain's German
+  // resources meet only by primary language.
+  for (const std::optional<std::uint16_t> user :
+       {std::optional<std::uint16_t>{}, std::optional<std::uint16_t>{0x0409}, std::optional<std::uint16_t>{0x0415},
+        std::optional<std::uint16_t>{0x0C07}}) {
+    if (auto info = ruv::version::detail::LocateVersionResource(source, user)) Walk(std::move(*info));
+  }
   Walk(std::vector<std::uint8_t>(data, data + std::min(size, ruv::version::detail::kMaxVersionInfo)));
   return 0;
 }
