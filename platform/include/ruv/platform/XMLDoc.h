@@ -173,6 +173,8 @@ class TXMLNode : public virtual IXMLNode, public std::enable_shared_from_this<TX
   std::shared_ptr<detail::DocState> state_;
   void* node_ = nullptr;  // the libxml2 node (xmlNode or xmlAttr) this object views
   NodeFactory factory_ = nullptr;  // the class it was built as (null: plain node)
+  std::uint64_t classChecked_ = 0;  // the document's registrations that class was last checked against
+  bool constructed_ = false;        // AfterConstruction has run
   std::vector<Registration> registrations_;
 };
 
