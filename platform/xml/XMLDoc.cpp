@@ -204,47 +204,74 @@ struct DocState : std::enable_shared_from_this<DocState> {
 
   std::unique_lock<std::recursive_mutex> Lock() { return std::unique_lock(mutex); }
 
-  // The node object of a tree node, built on first use with the class that the
-  // parent element (or the document, for the document element) registered.
+  // The node object of a tree node. Its class is the one that the parent
+  // element's node object (or the document, for the document element)
+  // registered for it. A cached object built as another class, because it was
+  // reached before that registration, or whose parent was since rebuilt, is
+  // replaced by one of the registered class; objects handed out before keep
+  // viewing the same tree node. Once the document object is gone, an object
+  // that nobody holds any more is built again on its next use.
   std::shared_ptr<TXMLNode> ObjectFor(xmlNodePtr n) {
     if (!n) return nullptr;
-    if (auto it = objects.find(n); it != objects.end()) return it->second;
-    if (orphaned) {
-      if (auto it = orphans.find(n); it != orphans.end())
-        if (auto alive = it->second.lock()) return alive;
-    }
-    NodeFactory factory = nullptr;
-    if (IsElement(n) && n->parent) {
-      if (n->parent->type == XML_DOCUMENT_NODE) {
-        if (rootFactory && Matches(n, rootTag, rootNamespace)) factory = rootFactory;
-      } else if (IsElement(n->parent)) {
-        auto parent = ObjectFor(n->parent);
-        const std::string_view parentNs = n->parent->ns ? View(n->parent->ns->href) : std::string_view();
-        for (const auto& r : parent->registrations_) {
-          if (Matches(n, r.tag, r.namespaceURI.empty() ? parentNs : r.namespaceURI)) {
-            factory = r.factory;
-            break;
-          }
-        }
-      }
+    std::shared_ptr<TXMLNode> cached = Cached(n);
+    if (cached && (cached->classChecked_ == bindings || !IsElement(n))) return cached;
+    const NodeFactory factory = ClassFor(n);
+    if (cached && cached->factory_ == factory) {
+      cached->classChecked_ = bindings;
+      return cached;
     }
     std::shared_ptr<TXMLNode> object = factory ? factory() : std::make_shared<TXMLNode>();
     object->state_ = shared_from_this();
     object->node_ = n;
     object->factory_ = factory;
+    if (cached) {
+      // The replacement registers other classes for the nodes below, and lists
+      // that listed the replaced object list again.
+      ++bindings;
+      ++generation;
+    }
+    object->classChecked_ = bindings;
     // The tree keeps its node objects while its document lives; afterwards
     // they live only as long as someone holds them.
     if (orphaned)
       orphans[n] = object;
     else
-      objects.emplace(n, object);
+      objects[n] = object;
     object->AfterConstruction();
+    object->constructed_ = true;
     return object;
+  }
+
+  std::shared_ptr<TXMLNode> Cached(xmlNodePtr n) const {
+    if (auto it = objects.find(n); it != objects.end()) return it->second;
+    if (orphaned)
+      if (auto it = orphans.find(n); it != orphans.end()) return it->second.lock();
+    return nullptr;
+  }
+
+  // The class registered for an element: by the document for the document
+  // element, else by its parent's node object; null for a plain node. An
+  // element taken out of the tree keeps the class it had there.
+  NodeFactory ClassFor(xmlNodePtr n) {
+    if (!IsElement(n)) return nullptr;
+    if (!n->parent) {
+      const auto it = detachedClasses.find(n);
+      return it != detachedClasses.end() ? it->second : nullptr;
+    }
+    if (n->parent->type == XML_DOCUMENT_NODE)
+      return rootFactory && Matches(n, rootTag, rootNamespace) ? rootFactory : nullptr;
+    if (!IsElement(n->parent)) return nullptr;
+    const auto parent = ObjectFor(n->parent);
+    const std::string_view parentNs = n->parent->ns ? View(n->parent->ns->href) : std::string_view();
+    for (const auto& r : parent->registrations_)
+      if (Matches(n, r.tag, r.namespaceURI.empty() ? parentNs : r.namespaceURI)) return r.factory;
+    return nullptr;
   }
 
   // Takes a node out of the tree; it is freed with the tree, since node objects
   // may still view it.
   void Detach(xmlNodePtr n) {
+    if (IsElement(n)) detachedClasses[n] = ObjectFor(n)->factory_;
     ++generation;
     xmlUnlinkNode(n);
     detached.push_back(n);
@@ -275,10 +302,14 @@ struct DocState : std::enable_shared_from_this<DocState> {
   xmlDocPtr doc;
   std::recursive_mutex mutex;
   std::unordered_map<void*, std::shared_ptr<TXMLNode>> objects;
-  std::uint64_t generation = 1;  // changes whenever child elements are added or removed
+  std::uint64_t generation = 1;  // changes whenever child elements are added or removed, or an item is rebuilt
+  // Changes whenever a registration may decide another class for some node: a
+  // node object checked at the current value needs no new look-up.
+  std::uint64_t bindings = 1;
   bool orphaned = false;  // the document object is gone
   std::unordered_map<void*, std::weak_ptr<TXMLNode>> orphans;
   std::vector<xmlNodePtr> detached;
+  std::unordered_map<void*, NodeFactory> detachedClasses;
   std::string rootTag;
   NodeFactory rootFactory = nullptr;
   std::string rootNamespace;
@@ -458,6 +489,8 @@ void TXMLNode::SetNodeValue(const Variant& value) {
 void TXMLNode::RegisterChildNode(std::string_view tag, NodeFactory factory, std::string_view namespaceURI) {
   RUV_LOCK;
   registrations_.push_back({std::string(tag), factory, std::string(namespaceURI)});
+  // While the object is built no node below it has been reached yet.
+  if (constructed_) ++state_->bindings;
 }
 
 // ---- TXMLNodeCollection ----
@@ -626,13 +659,9 @@ IXMLNodePtr TXMLDocument::GetDocBinding(std::string_view tag, NodeFactory factor
   state->rootTag = tag;
   state->rootFactory = factory;
   state->rootNamespace = namespaceURI;
+  ++state->bindings;  // a document element reached before is rebuilt as the bound class
   xmlNodePtr root = xmlDocGetRootElement(state->doc);
-  if (root) {
-    // A document element reached before this binding is rebuilt as the bound class.
-    auto it = state->objects.find(root);
-    if (it != state->objects.end() && it->second->factory_ != factory && Matches(root, tag, namespaceURI))
-      state->objects.erase(it);
-  } else {
+  if (!root) {
     root = xmlNewDocNode(state->doc, nullptr, X(std::string(tag).c_str()), nullptr);
     xmlDocSetRootElement(state->doc, root);
     if (!namespaceURI.empty()) xmlSetNs(root, xmlNewNs(root, X(std::string(namespaceURI).c_str()), nullptr));

@@ -22,4 +22,9 @@ inline xml::IXMLDocumentPtr LoadBytes(const std::string& bytes) {
 
 inline xml::IXMLDocumentPtr LoadFixture(const std::string& name) { return LoadBytes(fs::ReadFile(FixturePath(name))); }
 
+// Reaches every node below node through the plain node interface.
+inline void ReachAll(const xml::IXMLNodePtr& node) {
+  for (int i = 0; i < node->ChildCount(); ++i) ReachAll(node->ChildAt(i));
+}
+
 }  // namespace ruv::config::testing

@@ -15,6 +15,7 @@ namespace {
 
 using testing::LoadBytes;
 using testing::LoadFixture;
+using testing::ReachAll;
 
 using ruv::testing::MessageOf;
 
@@ -28,10 +29,9 @@ void ExpectReads(IXMLRuv_virad& root, const std::vector<Read>& reads) {
   for (const auto& r : reads) EXPECT_EQ(r.read(root), r.expected) << r.what;
 }
 
-TEST(ConfigBinding, SampleReadsEveryValueAsText) {
-  auto doc = LoadFixture("sample.xml");
-  auto root = Getruv_virad(doc);
-  ExpectReads(*root, {
+// Every value of sample.xml that the launcher reads, and the sizes of its lists.
+void ExpectSampleValues(IXMLRuv_virad& root) {
+  ExpectReads(root, {
       {"prog_version", [](auto& r) { return r.Get_Prog_version(); }, "3.0"},
       {"admin_email", [](auto& r) { return r.Get_Admin_email(); }, "admin@ruv.local"},
       {"link", [](auto& r) { return r.Get_Link(); }, "http://ruv.local/pomoc"},
@@ -76,14 +76,121 @@ TEST(ConfigBinding, SampleReadsEveryValueAsText) {
       {"dll version", [](auto& r) { return r.Get_Dll()->Get_Item(0)->Get_Version(); }, "1.2.0.0"},
       {"dll file", [](auto& r) { return r.Get_Dll()->Get_Item(0)->Get_File()->Get_Name(); }, "druk.dll"},
   });
-  EXPECT_EQ(root->Get_Network()->Count(), 2);
-  EXPECT_EQ(root->Get_Terminal()->Count(), 3);
-  EXPECT_EQ(root->Get_Dll()->Count(), 2);
+  EXPECT_EQ(root.Get_Network()->Count(), 2);
+  EXPECT_EQ(root.Get_Terminal()->Count(), 3);
+  EXPECT_EQ(root.Get_Dll()->Count(), 2);
   const int files[] = {2, 0, 0}, libs[] = {2, 1, 0};
   for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(root->Get_Terminal()->Get_Item(i)->Get_File()->Count(), files[i]) << i;
-    EXPECT_EQ(root->Get_Terminal()->Get_Item(i)->Get_Dll_lib()->Count(), libs[i]) << i;
+    EXPECT_EQ(root.Get_Terminal()->Get_Item(i)->Get_File()->Count(), files[i]) << i;
+    EXPECT_EQ(root.Get_Terminal()->Get_Item(i)->Get_Dll_lib()->Count(), libs[i]) << i;
   }
+}
+
+TEST(ConfigBinding, SampleReadsEveryValueAsText) { ExpectSampleValues(*Getruv_virad(LoadFixture("sample.xml"))); }
+
+TEST(ConfigBinding, ElementsReadPlainlyBeforeTheBindingAreBoundToo) {
+  const struct {
+    const char* what;
+    std::function<void(xml::TXMLDocument&)> reach;
+  } cases[] = {
+      {"the first of each repeated element",
+       [](auto& d) {
+         auto r = d.DocumentElement();
+         EXPECT_EQ(r->ChildNode("terminal")->ChildNode("id")->Text(), "kasa");
+         EXPECT_EQ(r->ChildNode("dll")->ChildNode("file")->ChildNode("name")->Text(), "druk.dll");
+         EXPECT_EQ(r->ChildNode("network")->GetAttribute("ip"), xml::Variant("10.1.2.0"));
+       }},
+      {"a terminal's files, libraries and look-and-feel elements",
+       [](auto& d) {
+         auto t = d.DocumentElement()->ChildNode("terminal");
+         for (int i = 0; i < t->ChildCount(); ++i) t->ChildAt(i)->ChildCount();
+         EXPECT_EQ(t->ChildNode("file")->ChildNode("hash")->Text(), "5d41402abc4b2a76b9719d911017c592");
+         EXPECT_EQ(t->ChildNode("dll_lib")->Text(), "druk");
+         EXPECT_EQ(d.DocumentElement()->ChildNode("clForm")->GetAttribute("value"), xml::Variant("clWhite"));
+       }},
+      {"every node", [](auto& d) { ReachAll(d.DocumentElement()); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto doc = LoadFixture("sample.xml");
+    c.reach(*doc);
+    auto plainTerminal = doc->DocumentElement()->ChildNode("terminal");
+    auto root = Getruv_virad(doc);
+    ExpectSampleValues(*root);
+    // The typed views show the elements reached before as their bound classes.
+    auto t = root->Get_Terminal()->Get_Item(0);
+    EXPECT_EQ(root->ChildNode("terminal"), t);
+    EXPECT_TRUE(xml::Supports<IXMLFileType>(t->ChildNode("file")));
+    EXPECT_EQ(t->Get_File()->Get_Item(1)->Get_Name(), "pomoc.chm");
+    // What was handed out before still reads the same tree.
+    EXPECT_EQ(plainTerminal->ChildNode("name")->Text(), "Kasa główna");
+  }
+}
+
+TEST(ConfigBinding, ListsHeldAfterTheirDocumentAndHostAreGone) {
+  // The document is gone first, then the terminal that hosts the lists; the
+  // lists keep listing its items as their bound classes, also when the tree
+  // changes afterwards and they list again.
+  const struct {
+    const char* what;
+    bool plainFirst;  // the terminal was read through the plain interface before the binding
+    bool countedBefore;
+    bool keepRoot;
+  } cases[] = {
+      {"counted, root released", false, true, false},
+      {"not counted, root released", false, false, false},
+      {"counted, root kept", false, true, true},
+      {"read plainly first, root released", true, false, false},
+      {"read plainly first, counted, root kept", true, true, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    IXMLRuv_viradPtr root;
+    IXMLFileTypeListPtr files;
+    IXMLString_ListPtr libs;
+    {
+      auto doc = LoadBytes(std::string("<ruv_virad xmlns=\"") + TargetNamespace +
+                           "\"><terminal><id>t</id><file><name>f.dat</name></file><dll_lib>druk</dll_lib>"
+                           "</terminal></ruv_virad>");
+      if (c.plainFirst) ReachAll(doc->DocumentElement());
+      root = Getruv_virad(doc);
+      auto t = root->Get_Terminal()->Get_Item(0);
+      files = t->Get_File();
+      libs = t->Get_Dll_lib();
+      if (c.countedBefore) {
+        EXPECT_EQ(files->Count(), 1);
+        EXPECT_EQ(libs->Count(), 1);
+      }
+    }
+    if (!c.keepRoot) root.reset();
+    ASSERT_EQ(files->Count(), 1);
+    EXPECT_EQ(files->Get_Item(0)->Get_Name(), "f.dat");
+    files->Get_Item(0)->Get_Hash();  // adds an element: the lists list again
+    ASSERT_EQ(files->Count(), 1);
+    EXPECT_EQ(files->Get_Item(0)->Get_Source_path(), "");
+    ASSERT_EQ(libs->Count(), 1);
+    EXPECT_EQ(libs->Get_Item(0), "druk");
+    files->Add()->Set_Name("g.dat");
+    ASSERT_EQ(files->Count(), 2);
+    EXPECT_EQ(files->Get_Item(1)->Get_Name(), "g.dat");
+    if (root) {
+      EXPECT_EQ(root->Get_Terminal()->Get_Item(0)->Get_File()->Count(), 2);
+    }
+    files.reset();
+    libs.reset();
+    root.reset();
+  }
+}
+
+TEST(ConfigBinding, RemovedTerminalKeepsItsBoundChildren) {
+  auto doc = LoadFixture("sample.xml");
+  auto root = Getruv_virad(doc);
+  auto removed = root->Get_Terminal()->Get_Item(0);
+  EXPECT_EQ(root->Get_Terminal()->Remove(removed), 0);
+  EXPECT_EQ(Getruv_virad(doc), root);  // binding again changes no class
+  EXPECT_EQ(removed->Get_Exe_file()->Get_Name(), "kasa.exe");
+  EXPECT_EQ(removed->Get_File()->Get_Item(0)->Get_Description(), "Ustawienia");
+  EXPECT_EQ(root->Get_Terminal()->Get_Item(0)->Get_Id(), "magazyn");
 }
 
 TEST(ConfigBinding, DocumentElementMustBeRuvViradInTheTargetNamespace) {

@@ -211,6 +211,27 @@ TEST(XmlBinding, DocumentElementBindsByExactTagAndCaseInsensitiveNamespace) {
   EXPECT_TRUE(Supports<IHost>(doc->GetDocBinding("host", NodeClass<THost>(), "urn:test")));
 }
 
+TEST(XmlBinding, ChildrenReachedBeforeTheBindingGetTheRegisteredClass) {
+  auto doc = Load("<h xmlns=\"urn:test\"><item>a</item><other/><item>b</item></h>");
+  auto plainRoot = doc->DocumentElement();
+  auto plainFirst = plainRoot->ChildNode("item");
+  auto plainSecond = plainRoot->ChildAt(2);
+  EXPECT_FALSE(Supports<IItem>(plainFirst));
+  auto host = As<IHost>(doc->GetDocBinding("h", NodeClass<THost>(), "urn:test"));
+  auto items = host->Items();
+  ASSERT_EQ(items->Count(), 2);
+  EXPECT_EQ(items->Nodes(0)->Text() + items->Nodes(1)->Text(), "ab");
+  EXPECT_TRUE(Supports<IItem>(items->Nodes(1)));
+  // Every way to the node gives the one bound object now, the old root's too.
+  EXPECT_EQ(host->ChildNode("item"), items->Nodes(0));
+  EXPECT_EQ(plainRoot->ChildAt(2), items->Nodes(1));
+  EXPECT_FALSE(Supports<IItem>(host->ChildNode("other")));
+  // The objects handed out before still view their nodes.
+  plainFirst->SetText("A");
+  EXPECT_EQ(items->Nodes(0)->Text(), "A");
+  EXPECT_EQ(plainSecond->Text(), "b");
+}
+
 TEST(XmlBinding, EmptyDocumentGetsTheBoundElementInItsNamespace) {
   auto doc = TXMLDocument::Create();
   EXPECT_TRUE(doc->IsEmpty());
@@ -339,6 +360,11 @@ TEST(XmlLifetime, NodeObjectsAreBuiltOnceAndOutliveTheirDocument) {
   EXPECT_EQ(root->ChildNode("new")->Text(), "");
   root.reset();
   EXPECT_EQ(items->Count(), 1);
+  // With its host released, the list still lists its items as their class.
+  items->AddItem()->SetText("b");
+  ASSERT_EQ(items->Count(), 2);
+  EXPECT_TRUE(Supports<IItem>(items->Nodes(0)));
+  EXPECT_EQ(items->Nodes(0)->Text() + items->Nodes(1)->Text(), "ab");
   items.reset();
   child.reset();
 }

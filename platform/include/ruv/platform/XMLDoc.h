@@ -1,8 +1,13 @@
 #pragma once
 // XML document services over libxml2: a document holds one parsed tree; node
 // objects (IXMLNode and the typed interfaces derived from it) are views on the
-// tree's nodes, built once per node and kept for the document's lifetime.
+// tree's nodes, one per node, kept for the document's lifetime.
 //
+// - A node's class is the one registered for it by its parent's object (by the
+//   document, for the document element). A node reached before that
+//   registration gets a new object of the registered class: every later way to
+//   the node, the typed lists included, gives the new one; objects handed out
+//   before keep viewing the node with their old class.
 // - Parsing never loads external entities or DTDs and never opens the network;
 //   entity-expansion bombs and excessive nesting end in EDOMParseError.
 // - Whitespace-only text is dropped at load. Texts are UTF-8.
@@ -107,7 +112,9 @@ bool Supports(const IXMLNodePtr& node) {
 }
 
 // A live view on a host element's children: the child elements whose local name
-// is the item tag and whose node object offers the item interface, in document order.
+// is the item tag and whose node object offers the item interface, in document
+// order. It views the host's tree node, not its node object, so it keeps
+// listing after the host's object is released.
 class IXMLNodeCollection {
  public:
   static constexpr const char* IID = "{395950C1-7E5D-11D4-83DA-00C04F60B2DD}";
@@ -173,6 +180,8 @@ class TXMLNode : public virtual IXMLNode, public std::enable_shared_from_this<TX
   std::shared_ptr<detail::DocState> state_;
   void* node_ = nullptr;  // the libxml2 node (xmlNode or xmlAttr) this object views
   NodeFactory factory_ = nullptr;  // the class it was built as (null: plain node)
+  std::uint64_t classChecked_ = 0;  // the document's registrations that class was last checked against
+  bool constructed_ = false;        // AfterConstruction has run
   std::vector<Registration> registrations_;
 };
 
