@@ -131,6 +131,8 @@ TEST_P(TimedFetchAbandoned, WorkerStopsWithoutTryingTheOtherTemplates) {
     if (!connectionClosed && !server.ClosedTransfers().empty()) connectionClosed = SecondsSince(gaveUp);
     std::this_thread::sleep_for(10ms);
   }
+  if (workerEnded) RecordProperty("worker_ended_after_s", std::to_string(*workerEnded));
+  if (connectionClosed) RecordProperty("connection_closed_after_s", std::to_string(*connectionClosed));
   ASSERT_TRUE(workerEnded.has_value()) << "the worker was still running 4 s after the limit";
   EXPECT_LE(*workerEnded, 2.0);
 
