@@ -68,6 +68,12 @@ size_t WriteBody(char* data, size_t size, size_t count, void* user) {
   return n;
 }
 
+// libcurl asks this often while data flows and about once a second while it
+// waits (for the connection, for data); a non-zero answer aborts the transfer.
+int StopRequested(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return static_cast<const std::stop_token*>(user)->stop_requested() ? 1 : 0;
+}
+
 struct CurlDeleter {
   void operator()(CURL* c) const { curl_easy_cleanup(c); }
 };
@@ -98,7 +104,7 @@ std::string EncodeUrl(const std::string& url) {
   return out;
 }
 
-std::string Get(const std::string& url, bool tls) {
+std::string Get(const std::string& url, bool tls, std::stop_token stop) {
   InitCurlOnce();
   std::optional<std::string> caFile;
   TransferLimits limits;
@@ -133,8 +139,14 @@ std::string Get(const std::string& url, bool tls) {
   Set(curl, CURLOPT_BUFFERSIZE, 256L * 1024);
   Set(curl, CURLOPT_WRITEFUNCTION, &WriteBody);
   Set(curl, CURLOPT_WRITEDATA, static_cast<void*>(&sink));
+  if (stop.stop_possible()) {
+    Set(curl, CURLOPT_XFERINFOFUNCTION, &StopRequested);
+    Set(curl, CURLOPT_XFERINFODATA, static_cast<void*>(&stop));
+    Set(curl, CURLOPT_NOPROGRESS, 0L);
+  }
 
   const CURLcode rc = curl_easy_perform(curl);
+  if (rc == CURLE_ABORTED_BY_CALLBACK && stop.stop_requested()) throw EIdException("The transfer was stopped");
   if (sink.outOfMemory) throw EIdException("Not enough memory for the downloaded file");
   if (rc != CURLE_OK) throw EIdSocketError(error[0] ? std::string(error) : std::string(curl_easy_strerror(rc)));
   long status = 0;

@@ -45,13 +45,16 @@ std::optional<std::string> FormatUrl(const std::string& szablon, const std::stri
   return out;
 }
 
-TMemoryStream downloadToStream(const std::string& szablonyAdresow, const std::string& nazwaPliku) {
+TMemoryStream downloadToStream(const std::string& szablonyAdresow, const std::string& nazwaPliku,
+                               std::stop_token stop) {
   for (const auto& szablon : strings::SplitDelimitedText(szablonyAdresow)) {
+    // A stopped call tries no further template.
+    if (stop.stop_requested()) break;
     const auto url = FormatUrl(szablon, nazwaPliku);
     if (!url) continue;
     try {
       // Each attempt fills a body of its own: a failed one leaves nothing in the result.
-      TMemoryStream result(http::Get(SlashesInPath(*url), BeginsWithLowerHttps(*url)));
+      TMemoryStream result(http::Get(SlashesInPath(*url), BeginsWithLowerHttps(*url), stop));
       result.Seek(0, TMemoryStream::Origin::End);
       return result;
     } catch (const std::exception&) {

@@ -20,7 +20,7 @@ void TWatekPobierania::Start() {
 void TWatekPobierania::Execute() {
   Zakonczone.store(false, std::memory_order_relaxed);
   try {
-    TMemoryStream plik = downloadToStream(resources::SzablonyAdresow(), NazwaPliku);
+    TMemoryStream plik = downloadToStream(resources::SzablonyAdresow(), NazwaPliku, stop_.get_token());
     plik.Seek(0);
     std::lock_guard lock(mutex_);
     PobranyPlik = std::move(plik);
@@ -36,6 +36,8 @@ bool TWatekPobierania::WaitFor(std::chrono::steady_clock::time_point deadline) {
   return done_.wait_until(lock, deadline, [this] { return Zakonczone.load(std::memory_order_acquire); });
 }
 
+void TWatekPobierania::Stop() { stop_.request_stop(); }
+
 TMemoryStream downloadWithTimeout(const std::string& nazwaPliku) {
   const auto deadline = std::chrono::steady_clock::now() + kDownloadTimeout;
   const auto watek = TWatekPobierania::Create(nazwaPliku);
@@ -44,7 +46,11 @@ TMemoryStream downloadWithTimeout(const std::string& nazwaPliku) {
   } catch (const std::system_error&) {
     return TMemoryStream();
   }
-  if (!watek->WaitFor(deadline)) return TMemoryStream();
+  if (!watek->WaitFor(deadline)) {
+    // Nobody reads a late result: the worker stops at once instead of fetching on.
+    watek->Stop();
+    return TMemoryStream();
+  }
   // The worker no longer touches its stream once Zakonczone is set, and WaitFor
   // saw the flag under the lock the worker stored the stream under.
   return std::move(watek->PobranyPlik);

@@ -13,7 +13,8 @@ Use:
   on the request's own thread, so a client that rejects the certificate blocks
   nobody).
 - --log FILE: one line per request, "GET /path", appended and flushed at once, so a
-  test can see which paths were asked for (and that none were).
+  test can see which paths were asked for (and that none were); "endless" rules
+  add their "CLOSED" lines.
 - --rules FILE: a JSON object mapping a URL path ("/a/b.txt", without query) to a
   rule; the file is read again whenever it changes (write it through a rename).
   A rule is an object with any of:
@@ -27,6 +28,10 @@ Use:
     "trickle": B        send B bytes per "trickle_interval" seconds (default 1)
     "chunked": true     send the body in chunked transfer encoding
     "broken_chunk": N   chunked, but close after N bytes in the middle of a chunk
+    "endless": true     send the body over and over, without a length, until the
+                        client closes the connection (paced by "trickle" when
+                        given, else as fast as the client reads); then log
+                        "CLOSED /path N" with the N body bytes sent
 - C++ tests use tests/common/http/TestHttpServer.h, which starts this script in a
   fresh temporary directory and stops it at teardown.
 """
@@ -105,14 +110,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if "redirect" in rule:
             return self.answer(302, b"", {"Location": rule["redirect"]})
         if "body" in rule:
-            return self.send_body(rule["body"].encode("utf-8"), rule)
+            return self.send_body(rule["body"].encode("utf-8"), rule, path)
         full = os.path.realpath(os.path.join(self.server.root, path.lstrip("/")))
         if not full.startswith(self.server.root + os.sep) or not os.path.isfile(full):
             return self.answer(404, b"not found\n")
         with open(full, "rb") as f:
             if not rule or rule.keys() <= {"delay", "stall_seconds", "trickle_interval"}:
                 return self.send_file(f)
-            self.send_body(f.read(), rule)
+            self.send_body(f.read(), rule, path)
 
     def send_file(self, f):
         # A file without faults goes out with sendfile: large files cost the server little.
@@ -136,7 +141,29 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.wfile.write(body)
         self.close_connection = True
 
-    def send_body(self, body, rule):
+    def send_endless(self, body, rule, path):
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Connection", "close")
+        self.end_headers()
+        self.close_connection = True
+        step = int(rule.get("trickle", 0)) or 1 << 20
+        interval = float(rule.get("trickle_interval", 1)) if "trickle" in rule else 0
+        block = (body or b"x") * (step // max(len(body), 1) + 1)
+        block = memoryview(block)[:step]
+        sent = 0
+        try:
+            while True:
+                self.wfile.write(block)
+                sent += len(block)
+                if interval:
+                    time.sleep(interval)
+        except OSError:
+            self.server.log_request_line("CLOSED %s %d" % (path, sent))
+
+    def send_body(self, body, rule, path):
+        if rule.get("endless"):
+            return self.send_endless(body, rule, path)
         chunked = bool(rule.get("chunked")) or "broken_chunk" in rule
         self.send_response(200)
         self.send_header("Content-Type", "application/octet-stream")

@@ -43,6 +43,7 @@ std::string RuleJson(const HttpRule& r) {
   if (r.trickle) o << ", \"trickle\": " << *r.trickle;
   if (r.chunked) o << ", \"chunked\": true";
   if (r.brokenChunk) o << ", \"broken_chunk\": " << *r.brokenChunk;
+  if (r.endless) o << ", \"endless\": true";
   o << "}";
   return o.str();
 }
@@ -184,6 +185,17 @@ std::vector<std::string> TestHttpServer::Requests() const {
     if (line.rfind("GET ", 0) == 0) paths.push_back(line.substr(4));
   }
   return paths;
+}
+
+std::vector<ClosedTransfer> TestHttpServer::ClosedTransfers() const {
+  std::vector<ClosedTransfer> closed;
+  std::ifstream in(dir_ / "requests.log");
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("CLOSED ", 0) != 0) continue;
+    const auto blank = line.rfind(' ');
+    closed.push_back({line.substr(7, blank - 7), std::atoll(line.c_str() + blank + 1)});
+  }
+  return closed;
 }
 
 }  // namespace ruv::testing

@@ -9,6 +9,8 @@
 //   server.SetRule("/slow.bin", {.delay = 6});        // faults per path
 //   fetch(server.Url() + "/sub/a.txt");               // "http://127.0.0.1:PORT/sub/a.txt"
 //   server.Requests();                                // {"/sub/a.txt", ...}
+//   server.SetRule("/big.bin", {.endless = true});    // never ends on its own
+//   server.ClosedTransfers();                         // {{"/big.bin", bytes sent}}
 //
 // HTTPS: make certificates with TestCertificates::Make(dir) and pass the server's
 // pair to the constructor; trust ca with ruv::http::SetCaFileForTesting.
@@ -34,6 +36,13 @@ struct HttpRule {
   double trickleInterval = 1;
   bool chunked = false;                    // chunked transfer encoding
   std::optional<long> brokenChunk = std::nullopt;         // chunked, closed after this many bytes
+  bool endless = false;                    // the body over and over until the client closes
+};
+
+// An "endless" response that the client closed: its path and the body bytes sent.
+struct ClosedTransfer {
+  std::string path;
+  long long bytes = 0;
 };
 
 // A throw-away certificate authority and certificates made with the openssl tool.
@@ -71,6 +80,8 @@ class TestHttpServer {
   void ClearRules();
   // The paths requested so far, in order.
   std::vector<std::string> Requests() const;
+  // The endless responses closed by their client so far, in order.
+  std::vector<ClosedTransfer> ClosedTransfers() const;
 
  private:
   void WriteRules() const;

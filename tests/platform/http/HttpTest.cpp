@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <stop_token>
+#include <thread>
+
 #include "TestHttpServer.h"
 #include "ruv/platform/Exception.h"
 
@@ -72,6 +76,31 @@ TEST_F(HttpTest, RefusedConnectionFails) {
     port = gone.Port();
   }
   EXPECT_THROW(Get("http://127.0.0.1:" + std::to_string(port) + "/a", false), EIdException);
+}
+
+TEST_F(HttpTest, StopRequestEndsTheTransfer) {
+  TestHttpServer server;
+  const std::string body(300000, 'b');
+  server.PutFile("f.bin", body);
+  server.SetRule("/endless.bin", {.body = "endless", .trickle = 64 * 1024, .trickleInterval = 0.01, .endless = true});
+
+  // A stop that is never requested leaves the transfer as it is.
+  std::stop_source unused;
+  EXPECT_EQ(Get(server.Url() + "/f.bin", false, unused.get_token()), body);
+
+  std::stop_source stop;
+  std::jthread stopper([&stop] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    stop.request_stop();
+  });
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_THROW(Get(server.Url() + "/endless.bin", false, stop.get_token()), EIdException);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  // The connection is closed, not just left unread.
+  for (int i = 0; i < 200 && server.ClosedTransfers().empty(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_EQ(server.ClosedTransfers().size(), 1u);
+  EXPECT_EQ(server.ClosedTransfers()[0].path, "/endless.bin");
 }
 
 TEST_F(HttpTest, TlsVerifiesAgainstTrustedAuthority) {

@@ -48,7 +48,7 @@ TEST_F(TimedFetchTest, SlowFetchIsAbandonedAtTheLimit) {
   EXPECT_GE(ms, 5000);
   EXPECT_LT(ms, 6500);
   EXPECT_EQ(s.Size(), 0);
-  // The abandoned worker gets its file now and throws it away on its own.
+  // Whatever the abandoned worker does later, the caller's stream stays empty.
   std::this_thread::sleep_for(std::chrono::milliseconds(5600 - std::min(ms, 5600L)));
   EXPECT_EQ(s.Size(), 0);
   EXPECT_EQ(server_.Requests(), std::vector<std::string>{"/slow.xml"});

@@ -9,3 +9,6 @@ ruv_test(test_provisioning_timed_fetch
 ruv_test(test_provisioning_timed_fetch_failure
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/TimedFetchFailureTest.cpp
   DEPS ruv_provisioning_download ruv_test_http ENV "no_proxy=127.0.0.1,localhost" LABELS tsan)
+ruv_test(test_provisioning_timed_fetch_abandoned
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/TimedFetchAbandonedTest.cpp
+  DEPS ruv_provisioning_download ruv_test_http ENV "no_proxy=127.0.0.1,localhost" LABELS tsan)

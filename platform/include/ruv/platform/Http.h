@@ -16,9 +16,15 @@
 // - characters that may not stand in a URL (blanks, control characters, bytes of
 //   non-ASCII characters, "\"<>^`{|}") are sent percent-encoded.
 // No connection or cache outlives a call; calls may run on several threads at once.
+//
+// A GET given a stop token that can be stopped gives up once a stop is requested:
+// the connection is closed at libcurl's next progress check (while connecting as
+// well as while reading, at least about once a second), what arrived so far is
+// freed, and EIdException is raised.
 
 #include <chrono>
 #include <optional>
+#include <stop_token>
 #include <string>
 
 namespace ruv::http {
@@ -30,8 +36,9 @@ struct TransferLimits {
   long maxRedirects = 5;
 };
 
-// GETs url and returns the response body. Raises EIdException on any failure.
-std::string Get(const std::string& url, bool tls);
+// GETs url and returns the response body. Raises EIdException on any failure,
+// and when stop is requested before the transfer has ended.
+std::string Get(const std::string& url, bool tls, std::stop_token stop = {});
 
 // The URL as sent: unsafe characters percent-encoded (a "%" is kept as it is).
 std::string EncodeUrl(const std::string& url);

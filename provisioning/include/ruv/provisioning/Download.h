@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <stop_token>
 #include <string>
 
 #include "ruv/platform/MemoryStream.h"
@@ -22,7 +23,10 @@ namespace ruv::provisioning {
 // of the first template that served it, positioned after its last byte; a failed
 // attempt leaves nothing behind. Raises ruv::Exception "Niemożliwe było sciągnięcie
 // pliku" when none served it (also for an empty list, without network activity).
-TMemoryStream downloadToStream(const std::string& szablonyAdresow, const std::string& nazwaPliku);
+// Once stop is requested the running attempt is cut short, no further template is
+// tried, and the call raises the same exception.
+TMemoryStream downloadToStream(const std::string& szablonyAdresow, const std::string& nazwaPliku,
+                               std::stop_token stop = {});
 
 // Writes the stream's whole content to katalog + "\" (unless katalog ends with one)
 // + nazwaPliku, at that path's native form, replacing the file atomically (the
@@ -39,7 +43,9 @@ std::optional<std::string> FormatUrl(const std::string& szablon, const std::stri
 
 // A worker that fetches one file with downloadToStream over the program's URL
 // templates (read when it runs). Made through Create, started once; the running
-// thread keeps the object alive, so a waiter may give up on it at any time.
+// thread keeps the object alive, so a waiter may give up on it at any time. A
+// waiter that gives up calls Stop: the fetch then ends at its next chance and the
+// thread frees what it had fetched, since nobody will read it.
 class TWatekPobierania : public std::enable_shared_from_this<TWatekPobierania> {
  public:
   // The fetched file at position 0; set only by a fetch that succeeded, and read
@@ -57,11 +63,14 @@ class TWatekPobierania : public std::enable_shared_from_this<TWatekPobierania> {
   void Execute();
   // Waits until Zakonczone is true or the deadline has passed; returns Zakonczone.
   bool WaitFor(std::chrono::steady_clock::time_point deadline);
+  // Asks the fetch to give up; may be called from any thread, at any time.
+  void Stop();
 
  private:
   TWatekPobierania() = default;
   std::mutex mutex_;
   std::condition_variable done_;
+  std::stop_source stop_;
 };
 
 // How long downloadWithTimeout waits for its worker.
@@ -70,8 +79,8 @@ inline constexpr std::chrono::milliseconds kDownloadTimeout{5000};
 // Fetches the file on a TWatekPobierania and waits at most kDownloadTimeout for it.
 // Returns the fetched file at position 0, or an empty stream when the fetch failed
 // or did not end in time; never raises for a failed fetch. A failed fetch is
-// noticed only by the time limit. An abandoned worker ends on its own and its
-// result is discarded.
+// noticed only by the time limit. A worker that did not end in time is stopped:
+// its transfer is cut short and its memory freed without anyone waiting for it.
 TMemoryStream downloadWithTimeout(const std::string& nazwaPliku);
 
 }  // namespace ruv::provisioning
