@@ -251,6 +251,33 @@ TEST_F(MainFormTest, AButtonIsFilledFramedWithItsIconAndFollowsTheMouse) {
   EXPECT_TRUE(Boxes(boxes).empty());
 }
 
+// Icons from the server that break the format: an 8-bit one whose pixels (255) lie past
+// its one-entry colour table, and a truncated one whose pixel data offset is 0.
+TEST_F(MainFormTest, ServedIconsThatBreakTheFormatDrawSafely) {
+  std::string shortTable = Bmp(4, 2, 0, 0, 0).substr(0, 54);
+  shortTable[10] = 58;  // pixel data after one colour entry
+  shortTable[28] = 8;
+  shortTable[46] = 1;  // colours used
+  shortTable += std::string("\x00\xC8\x00\x00", 4) + std::string(8, '\xFF');
+  ASSERT_EQ(shortTable.size(), 66u);
+  std::string truncated = Bmp(8, 8, 0, 200, 0);
+  truncated[10] = 0;
+  truncated.resize(truncated.size() - 20);
+  server_.PutFile("a/a.bmp", shortTable);
+  server_.PutFile("b/b.bmp", truncated);
+  Serve(Config({{"a", "Alfa", "all", true}, {"b", "Beta", "all", true}}));
+  TScopedScriptedMessageBoxes boxes;
+  TMainForm form;
+  form.FormShow();
+  ASSERT_EQ(form.Buttons().size(), 2u);
+  EXPECT_EQ(Pixel(form.Buttons()[0], 2, 2), QColor(Qt::black)) << "an index past the table draws black";
+  EXPECT_EQ(Pixel(form.Buttons()[0], 36, 36), QColor(Qt::black));
+  EXPECT_EQ(Pixel(form.Buttons()[1], 2, 2), QColor(0xE0, 0xE0, 0xE0)) << "a truncated icon is not drawn";
+  form.ButtonMouseEnter(form.Buttons()[1]);
+  EXPECT_EQ(Pixel(form.Buttons()[1], 2, 2), QColor(Qt::red));
+  EXPECT_TRUE(Boxes(boxes).empty());
+}
+
 std::string BadSize(const std::string& key, const std::string& value) {
   return "Nieprawidłowy rozmiar " + key + " w pliku konfiguracyjnym: \"" + value +
          "\". Dozwolone są wartości od 0 do 4096.";
