@@ -33,10 +33,13 @@ std::uint16_t Read16(const std::string& d, std::size_t at) {
 // huge dimensions in a small file is refused at once. The pixel data starts at the
 // declared offset, but never inside the headers: an offset of 0, or one that points
 // into the headers, leaves the reader after them (and after the colour table, which
-// ReadWatch below accounts for). Compressed bitmaps are left to the reader, which
-// checks them as it decodes.
+// ReadWatch below accounts for). Compressed bitmaps have no size to check before
+// they are decoded; ReadWatch sees them run out.
 bool PixelDataCutShort(const std::string& d) {
   if (d.size() < 18) return true;
+  // Pixel data declared to start past the end is missing, compressed or not (the
+  // reader would take whatever follows the colour table instead).
+  if (Read32(d, 10) > d.size()) return true;
   const std::uint32_t headerSize = Read32(d, 14);
   std::uint64_t width = 0, height = 0, bits = 0;
   if (headerSize == 12) {  // the old core header

@@ -213,8 +213,12 @@ TEST_F(BitmapTest, PixelsARunLengthBitmapSkipsAreTheFirstColour) {
   for (int y = 0; y < 4; ++y) {
     for (int x = 0; x < 4; ++x) EXPECT_EQ(PixelAt(bitmap, x, y), expected[y][x]) << x << "," << y;
   }
-  // Cut inside the runs: refused.
+  // Cut inside the runs, or runs declared to start past the end: refused.
   EXPECT_THROW(bitmap.LoadFromFile(Write("rle-cut.bmp", s.substr(0, s.size() - 3))), EInvalidGraphic);
+  std::string farOffset = s;
+  farOffset[10] = static_cast<char>(s.size() + 1);
+  EXPECT_THROW(bitmap.LoadFromFile(Write("rle-far.bmp", farOffset)), EInvalidGraphic);
+  EXPECT_EQ(PixelAt(bitmap, 1, 1), clYellow) << "a refused file keeps the picture";
 }
 
 }  // namespace
