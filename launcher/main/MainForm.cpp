@@ -1,4 +1,5 @@
 #include "ruv/launcher/MainForm.h"
+#include "ruv/launcher/Rozmiary.h"
 
 #include "ruv/platform/Exception.h"
 #include "ruv/platform/Registry.h"
@@ -28,7 +29,6 @@ namespace {
 using provisioning::TTerminal;
 using provisioning::TTerminals;
 using graphics::StringToColor;
-using graphics::StrToInt;
 
 QColor ToQColor(graphics::TColor c) {
   const graphics::TColor rgb = graphics::ColorToRGB(c);
@@ -226,13 +226,14 @@ void TMainForm::PierwszePokazanie() {
   setPalette(p);
 
   SetTextColour(pnlLink_, StringToColor(TTerminals::PobierzClText()));
-  const int textSize = StrToInt(TTerminals::PobierzTextSize());
+  // Size 0 keeps the fonts' own size, as a font of no height takes the default one.
+  const int textSize = RozmiarOkna("textSize", TTerminals::PobierzTextSize());
   QFont panelFont = pnlLink_->font();
-  panelFont.setPointSize(textSize);
+  if (textSize > 0) panelFont.setPointSize(textSize);
   pnlLink_->setFont(panelFont);
   SetTextColour(labLink_, StringToColor(TTerminals::PobierzClLink()));
   QFont linkFont = labLink_->font();
-  linkFont.setPointSize(textSize);
+  if (textSize > 0) linkFont.setPointSize(textSize);
   labLink_->setFont(linkFont);
   // The link line fits its labels; the link is cut beyond 303 pixels.
   label3_->adjustSize();
@@ -247,12 +248,15 @@ void TMainForm::PierwszePokazanie() {
   setWindowTitle(QString::fromStdString(std::string(kTytulOkna) + " v." +
                                         GetFileVersionString(resources::NazwaPlikuProgramu())));
 
-  DopasujRozmiar(StrToInt(TTerminals::PobierzMargin()));
+  const int margin = RozmiarOkna("margin", TTerminals::PobierzMargin());
+  const QSize zasieg = ZasiegKontrolek();
+  SprawdzRozmiarOkna(std::int64_t{zasieg.width()} + margin, std::int64_t{zasieg.height()} + margin);
+  DopasujRozmiar(margin);
   setFixedSize(size());
   built_ = true;
 }
 
-void TMainForm::DopasujRozmiar(int extra) {
+QSize TMainForm::ZasiegKontrolek() const {
   int right = 0;
   int bottom = 0;
   for (QObject* child : client_->children()) {
@@ -261,7 +265,12 @@ void TMainForm::DopasujRozmiar(int extra) {
     right = std::max(right, w->x() + w->width());
     bottom = std::max(bottom, w->y() + w->height());
   }
-  client_->resize(std::max(right + extra, 0), std::max(bottom + extra, 0));
+  return {right, bottom};
+}
+
+void TMainForm::DopasujRozmiar(int extra) {
+  const QSize zasieg = ZasiegKontrolek();
+  client_->resize(std::max(zasieg.width() + extra, 0), std::max(zasieg.height() + extra, 0));
   const int border = 2 * client_->x();
   const QSize whole(client_->width() + border, client_->height() + border);
   setMinimumSize(0, 0);
@@ -272,13 +281,19 @@ void TMainForm::DopasujRozmiar(int extra) {
 void TMainForm::UtworzPrzyciski() {
   for (std::size_t i = 0; i < identyfikatory_.size(); ++i) {
     auto button = std::make_unique<TTerminalButton>();
-    const int w = StrToInt(TTerminals::PobierzBtnWidth());
-    const int h = StrToInt(TTerminals::PobierzBtnHeight());
-    const int margin = StrToInt(TTerminals::PobierzMargin());
-    const int topMargin = StrToInt(TTerminals::PobierzTopMargin());
+    const int w = RozmiarOkna("btnWidth", TTerminals::PobierzBtnWidth());
+    const int h = RozmiarOkna("btnHeight", TTerminals::PobierzBtnHeight());
+    const int margin = RozmiarOkna("margin", TTerminals::PobierzMargin());
+    const int topMargin = RozmiarOkna("topMargin", TTerminals::PobierzTopMargin());
+    // In 64 bits: with many terminals the rows reach far down before the check stops them.
+    const auto n = static_cast<std::int64_t>(i);
+    const std::int64_t left = margin + (n % LiczbaKolumn) * w;
+    const std::int64_t top = topMargin + (n / LiczbaKolumn) * (h + 2);
+    // The window reaches past every button by margin.
+    SprawdzRozmiarOkna(left + w + margin, top + h + margin);
     const int index = static_cast<int>(i);
-    button->setGeometry(margin + (index % LiczbaKolumn) * w, topMargin + (index / LiczbaKolumn) * (h + 2), w, h);
-    button->textSize = StrToInt(TTerminals::PobierzBtnTextSize());
+    button->setGeometry(static_cast<int>(left), static_cast<int>(top), w, h);
+    button->textSize = RozmiarOkna("btnTextSize", TTerminals::PobierzBtnTextSize());
     button->textColor = StringToColor(TTerminals::PobierzClBtnText());
 
     TTerminalButton* b = button.release();

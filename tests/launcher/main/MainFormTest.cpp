@@ -251,12 +251,50 @@ TEST_F(MainFormTest, AButtonIsFilledFramedWithItsIconAndFollowsTheMouse) {
   EXPECT_TRUE(Boxes(boxes).empty());
 }
 
+// Icons from the server that break the format: an 8-bit one whose pixels (255) lie past
+// its one-entry colour table, and a truncated one whose pixel data offset is 0.
+TEST_F(MainFormTest, ServedIconsThatBreakTheFormatDrawSafely) {
+  std::string shortTable = Bmp(4, 2, 0, 0, 0).substr(0, 54);
+  shortTable[10] = 58;  // pixel data after one colour entry
+  shortTable[28] = 8;
+  shortTable[46] = 1;  // colours used
+  shortTable += std::string("\x00\xC8\x00\x00", 4) + std::string(8, '\xFF');
+  ASSERT_EQ(shortTable.size(), 66u);
+  std::string truncated = Bmp(8, 8, 0, 200, 0);
+  truncated[10] = 0;
+  truncated.resize(truncated.size() - 20);
+  server_.PutFile("a/a.bmp", shortTable);
+  server_.PutFile("b/b.bmp", truncated);
+  Serve(Config({{"a", "Alfa", "all", true}, {"b", "Beta", "all", true}}));
+  TScopedScriptedMessageBoxes boxes;
+  TMainForm form;
+  form.FormShow();
+  ASSERT_EQ(form.Buttons().size(), 2u);
+  EXPECT_EQ(Pixel(form.Buttons()[0], 2, 2), QColor(Qt::black)) << "an index past the table draws black";
+  EXPECT_EQ(Pixel(form.Buttons()[0], 36, 36), QColor(Qt::black));
+  EXPECT_EQ(Pixel(form.Buttons()[1], 2, 2), QColor(0xE0, 0xE0, 0xE0)) << "a truncated icon is not drawn";
+  form.ButtonMouseEnter(form.Buttons()[1]);
+  EXPECT_EQ(Pixel(form.Buttons()[1], 2, 2), QColor(Qt::red));
+  EXPECT_TRUE(Boxes(boxes).empty());
+}
+
+std::string BadSize(const std::string& key, const std::string& value) {
+  return "Nieprawidłowy rozmiar " + key + " w pliku konfiguracyjnym: \"" + value +
+         "\". Dozwolone są wartości od 0 do 4096.";
+}
+std::string TooLarge(int width, int height) {
+  return "Okno programu byłoby zbyt duże: " + std::to_string(width) + " x " + std::to_string(height) +
+         " pikseli, a dozwolone jest najwyżej 4096 x 4096. Proszę zmniejszyć rozmiary przycisków, tekstu lub "
+         "marginesy w pliku konfiguracyjnym.";
+}
+
 TEST_F(MainFormTest, ABadLookValueReachesTheDefaultErrorReport) {
   struct Case {
     const char* key;
     const char* value;
     std::string message;
     std::size_t buttons;
+    bool captioned = false;  // the error comes after the caption, at the window's final size
   };
   const Case cases[] = {
       {"clForm", "clNoSuchColour", "''clNoSuchColour'' is not a valid integer value", 0},
@@ -264,9 +302,31 @@ TEST_F(MainFormTest, ABadLookValueReachesTheDefaultErrorReport) {
       {"btnHeight", "4O", "''4O'' is not a valid integer value", 0},
       {"clBtnNormal", "zielony", "''zielony'' is not a valid integer value", 1},
       {"clBtnFrame", "<absent>", "Could not convert variant of type (Null) into type (String)", 1},
+      // Sizes the window cannot draw: negative, or past what a screen shows.
+      {"btnHeight", "2147483647", BadSize("btnHeight", "2147483647"), 0},
+      {"btnHeight", "1073741823", BadSize("btnHeight", "1073741823"), 0},
+      {"btnHeight", "1000000", BadSize("btnHeight", "1000000"), 0},
+      {"btnHeight", "$7FFFFFFF", BadSize("btnHeight", "$7FFFFFFF"), 0},
+      {"btnWidth", "2147483647", BadSize("btnWidth", "2147483647"), 0},
+      {"btnWidth", "-1", BadSize("btnWidth", "-1"), 0},
+      {"topMargin", "2147483647", BadSize("topMargin", "2147483647"), 0},
+      {"margin", "2147483647", BadSize("margin", "2147483647"), 0},
+      {"margin", "-10", BadSize("margin", "-10"), 0},
+      {"btnTextSize", "-1610612700", BadSize("btnTextSize", "-1610612700"), 0},
+      {"btnTextSize", "4097", BadSize("btnTextSize", "4097"), 0},
+      {"textSize", "-1", BadSize("textSize", "-1"), 0},
+      {"textSize", "$FFFFFFFF", BadSize("textSize", "$FFFFFFFF"), 0},
+      // Sizes that each fit but lay out a window larger than that: the third button's
+      // row reaches 30 + 2 x 1402 + 1400 + 10, the first button's right edge
+      // 10 + 4080 + 10.
+      {"btnHeight", "1400", TooLarge(220, 4244), 2},
+      {"btnWidth", "4080", TooLarge(4100, 80), 0},
+      {"topMargin", "4096", TooLarge(220, 4146), 0},
+      // The link line in a 3000-point font is taller than any window may be.
+      {"textSize", "3000", "Okno programu byłoby zbyt duże: ", 3, true},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.key);
+    SCOPED_TRACE(std::string(c.key) + "=" + c.value);
     Config config = kThree;
     config.look[c.key] = c.value;
     Serve(config);
@@ -277,11 +337,38 @@ TEST_F(MainFormTest, ABadLookValueReachesTheDefaultErrorReport) {
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].kind, TMsgDlgType::mtError);
     EXPECT_EQ(shown[0].title, ApplicationTitle());
-    EXPECT_EQ(shown[0].text, c.message);
+    if (c.captioned) {
+      EXPECT_TRUE(shown[0].text.starts_with(c.message)) << shown[0].text;
+      EXPECT_EQ(form.windowTitle(), "Programy systemu RUV v.3.0.0.3");
+    } else {
+      EXPECT_EQ(shown[0].text, c.message);
+      EXPECT_EQ(form.windowTitle(), kTytulOkna) << "no version in the caption";
+    }
     EXPECT_EQ(form.Buttons().size(), c.buttons) << "no further button is made";
-    EXPECT_EQ(form.windowTitle(), kTytulOkna) << "no version in the caption";
+    EXPECT_LE(form.clientArea()->width(), 4096);
     EXPECT_FALSE(form.ZakonczenieZlecone());
   }
+}
+
+// Sizes at their bounds draw: buttons of no height, fonts of size 0 (their own
+// size) and a window exactly as wide as the largest one allowed.
+TEST_F(MainFormTest, SizesAtTheirBoundsAreDrawn) {
+  Config config = kThree;
+  config.look = {{"btnWidth", "4096"}, {"btnHeight", "0"}, {"margin", "0"},
+                 {"topMargin", "0"},   {"textSize", "0"},  {"btnTextSize", "0"}};
+  Serve(config);
+  TScopedScriptedMessageBoxes boxes;
+  TMainForm form;
+  form.FormShow();
+  EXPECT_TRUE(Boxes(boxes).empty());
+  ASSERT_EQ(form.Buttons().size(), 3u);
+  EXPECT_EQ(Positions(form), (std::vector<QPoint>{{0, 0}, {0, 2}, {0, 4}}));
+  EXPECT_EQ(form.Buttons()[2]->size(), QSize(4096, 0));
+  EXPECT_EQ(form.clientArea()->size(), QSize(4096, form.pnlLink()->geometry().bottom() + 1));
+  form.ButtonMouseEnter(form.Buttons()[0]);
+  form.ButtonMouseLeave(form.Buttons()[0]);
+  EXPECT_TRUE(Boxes(boxes).empty());
+  EXPECT_EQ(form.windowTitle(), "Programy systemu RUV v.3.0.0.3");
 }
 
 TEST_F(MainFormTest, AFailedServerLoadFallsBackToTheCopyWithItsBoxesInOrder) {

@@ -3,8 +3,10 @@
 #include <unistd.h>
 
 #include <QImage>
+#include <QPainter>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "ruv/platform/Exception.h"
 #include "ruv/platform/Graphics.h"
@@ -22,15 +24,16 @@ void Put32(std::string& s, std::uint32_t v) {
 
 // A bottom-up, uncompressed BMP. `rows` are top to bottom: for 24 bits, RGB colours
 // written as blue, green, red; for 8 bits, palette indices.
+// `declaredOffset` replaces the pixel-data offset written in the file header.
 std::string MakeBmp(int bits, int width, const std::vector<std::vector<TColor>>& rows,
-                    const std::vector<TColor>& palette = {}) {
+                    const std::vector<TColor>& palette = {}, std::optional<std::uint32_t> declaredOffset = {}) {
   const int height = static_cast<int>(rows.size());
   const int stride = ((width * bits + 31) / 32) * 4;
   const auto offset = static_cast<std::uint32_t>(14 + 40 + 4 * palette.size());
   std::string s = "BM";
   Put32(s, offset + static_cast<std::uint32_t>(stride * height));
   Put32(s, 0);
-  Put32(s, offset);
+  Put32(s, declaredOffset.value_or(offset));
   Put32(s, 40);
   Put32(s, static_cast<std::uint32_t>(width));
   Put32(s, static_cast<std::uint32_t>(height));
@@ -140,6 +143,82 @@ TEST_F(BitmapTest, OtherFormatsAndDamagedFilesAreRefused) {
   }
   EXPECT_THROW(bitmap.LoadFromFile((dir_ / "missing.bmp").string()), EInOutError);
   EXPECT_THROW(bitmap.LoadFromFile(dir_.string()), EInOutError);
+}
+
+// Pixel indices past a short colour table: the picture gets black entries for them, so
+// drawing it reads only the table it has.
+TEST_F(BitmapTest, IndicesPastTheColourTableDrawBlack) {
+  const std::string bytes = MakeBmp(8, 4, {{255, 255, 255, 255}, {255, 255, 0, 1}}, {clRed});
+  ASSERT_EQ(bytes.size(), 66u);
+  TBitmap bitmap;
+  bitmap.LoadFromFile(Write("short-table.bmp", bytes));
+  ASSERT_EQ(bitmap.Image().format(), QImage::Format_Indexed8);
+  EXPECT_EQ(bitmap.Image().colorCount(), 256);
+  EXPECT_EQ(PixelAt(bitmap, 0, 0), clBlack);
+  EXPECT_EQ(PixelAt(bitmap, 2, 1), clRed);
+  EXPECT_EQ(PixelAt(bitmap, 3, 1), clBlack);
+  // Drawn stretched, as a button draws its icon.
+  QImage canvas(16, 8, QImage::Format_RGB32);
+  canvas.fill(Qt::white);
+  QPainter painter(&canvas);
+  painter.drawImage(QRect(0, 0, 16, 8), bitmap.Image());
+  painter.end();
+  EXPECT_EQ(canvas.pixelColor(1, 1), QColor(Qt::black));
+  EXPECT_EQ(canvas.pixelColor(9, 5), QColor(Qt::red));
+}
+
+// The pixel data of a file whose declared offset lies at 0 or inside its headers
+// starts after the headers and the colour table: such a file loads when its rows are
+// all there and is refused as truncated when they are not.
+TEST_F(BitmapTest, ATruncatedBitmapIsRefusedWhereverItsOffsetPoints) {
+  const std::vector<std::vector<TColor>> rows(4, std::vector<TColor>{1, 0, 1, 0});
+  const std::vector<TColor> palette = {clNavy, clYellow};
+  const std::uint32_t offsets[] = {0, 2, 10, 14, 30, 54, 57};
+  for (std::uint32_t offset : offsets) {
+    SCOPED_TRACE(offset);
+    const std::string whole = MakeBmp(8, 4, rows, palette, offset);
+    TBitmap bitmap;
+    bitmap.LoadFromFile(Write("whole.bmp", whole));
+    EXPECT_EQ(PixelAt(bitmap, 0, 3), clYellow);
+    EXPECT_EQ(PixelAt(bitmap, 3, 0), clNavy);
+    for (std::size_t cut : {1u, 4u, 15u}) {
+      EXPECT_THROW(bitmap.LoadFromFile(Write("cut.bmp", whole.substr(0, whole.size() - cut))), EInvalidGraphic)
+          << cut << " bytes missing";
+    }
+    EXPECT_EQ(PixelAt(bitmap, 0, 3), clYellow) << "a refused file keeps the picture";
+  }
+  // The same for true colour, which has no colour table.
+  const std::string whole = MakeBmp(24, 3, {{clRed, clRed, clRed}, {clLime, clLime, clLime}}, {}, 0);
+  TBitmap bitmap;
+  bitmap.LoadFromFile(Write("true.bmp", whole));
+  EXPECT_EQ(PixelAt(bitmap, 0, 1), clLime);
+  EXPECT_THROW(bitmap.LoadFromFile(Write("true-cut.bmp", whole.substr(0, whole.size() - 1))), EInvalidGraphic);
+}
+
+// Run-length compressed pixels that the runs skip (a jump, an early end of line or of
+// the bitmap) are the first colour, never left over memory.
+TEST_F(BitmapTest, PixelsARunLengthBitmapSkipsAreTheFirstColour) {
+  std::string s = MakeBmp(8, 4, {}, {clTeal, clYellow});
+  s[22] = 4;  // height 4
+  s[30] = 1;  // RLE8
+  // Bottom row: two pixels of colour 1 and an early end of line; then a jump of
+  // (1, 1) and one pixel of colour 1; then the end of the bitmap.
+  s += std::string("\x02\x01\x00\x00\x00\x02\x01\x01\x01\x01\x00\x01", 12);
+  TBitmap bitmap;
+  bitmap.LoadFromFile(Write("rle.bmp", s));
+  const std::vector<std::vector<TColor>> expected = {{clTeal, clTeal, clTeal, clTeal},
+                                                     {clTeal, clYellow, clTeal, clTeal},
+                                                     {clTeal, clTeal, clTeal, clTeal},
+                                                     {clYellow, clYellow, clTeal, clTeal}};
+  for (int y = 0; y < 4; ++y) {
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(PixelAt(bitmap, x, y), expected[y][x]) << x << "," << y;
+  }
+  // Cut inside the runs, or runs declared to start past the end: refused.
+  EXPECT_THROW(bitmap.LoadFromFile(Write("rle-cut.bmp", s.substr(0, s.size() - 3))), EInvalidGraphic);
+  std::string farOffset = s;
+  farOffset[10] = static_cast<char>(s.size() + 1);
+  EXPECT_THROW(bitmap.LoadFromFile(Write("rle-far.bmp", farOffset)), EInvalidGraphic);
+  EXPECT_EQ(PixelAt(bitmap, 1, 1), clYellow) << "a refused file keeps the picture";
 }
 
 }  // namespace

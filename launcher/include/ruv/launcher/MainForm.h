@@ -117,6 +117,8 @@ class TMainForm final : public QWidget {
 
  private:
   void PierwszePokazanie();
+  // The right-most and the lowest edge of the client area's visible controls.
+  QSize ZasiegKontrolek() const;
   // Fits the client area to its visible controls, plus extra in both directions.
   void DopasujRozmiar(int extra);
 

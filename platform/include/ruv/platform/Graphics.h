@@ -122,9 +122,12 @@ class TBitmap {
   TBitmap& operator=(const TBitmap&) = delete;
 
   // Loads a Windows BMP file (it starts with "BM"). Any other format (PNG, an icon
-  // file, garbage) and a damaged or truncated BMP raise EInvalidGraphic; a file that
-  // cannot be opened or read raises EInOutError. On failure the bitmap keeps its
-  // previous picture.
+  // file, garbage) and a damaged or truncated BMP raise EInvalidGraphic, whatever
+  // pixel-data offset its header declares; a file that cannot be opened or read
+  // raises EInOutError. On failure the bitmap keeps its previous picture.
+  // Every pixel of a loaded picture is defined: an indexed picture has an entry for
+  // every index (those past the file's colour table are black), and the pixels that
+  // the runs of a compressed bitmap skip are its first colour.
   void LoadFromFile(const std::string& fileName);
 
   int Width() const;
