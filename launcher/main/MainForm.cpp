@@ -139,8 +139,10 @@ TMainForm::TMainForm(QWidget* parent)
 TMainForm::~TMainForm() = default;
 
 void TMainForm::ZakonczAplikacje() {
+  // Carried out once the event that asked has been handled, whatever boxes it
+  // shows after asking: the program entry does not start the message loop after a
+  // first show that asked, and a click that asked ends the loop when it is done.
   quitRequested_ = true;
-  QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
 TMemoryStream TMainForm::PobierzPlik(const std::string& nazwaPliku) {
@@ -199,8 +201,15 @@ void TMainForm::FormShow() {
   if (shown_) return;
   shown_ = true;
   ZRaportemBledu([this] { PierwszePokazanie(); });
-  // Left early: the window keeps fitting whatever was built.
-  if (!built_) DopasujRozmiar(0);
+  if (!built_) {
+    // Left early: the window keeps what was built, laid out and fitted to it (unless
+    // that is more than a window can be: a link line in a huge font keeps the design
+    // size), and its size stays fixed as on every other path.
+    UlozLinieLinku();
+    const QSize zasieg = ZasiegKontrolek();
+    if (zasieg.width() <= kNajwiekszyRozmiar && zasieg.height() <= kNajwiekszyRozmiar) DopasujRozmiar(0);
+    setFixedSize(size());
+  }
 }
 
 void TMainForm::PierwszePokazanie() {
@@ -235,13 +244,7 @@ void TMainForm::PierwszePokazanie() {
   QFont linkFont = labLink_->font();
   if (textSize > 0) linkFont.setPointSize(textSize);
   labLink_->setFont(linkFont);
-  // The link line fits its labels; the link is cut beyond 303 pixels.
-  label3_->adjustSize();
-  labLink_->adjustSize();
-  // The link sits at 58 pixels, or right after "Internet: " where a stand-in font is wider.
-  labLink_->move(std::max(58, label3_->width()), 0);
-  labLink_->resize(std::min(labLink_->width(), 303), labLink_->height());
-  pnlLink_->resize(labLink_->geometry().right() + 1, std::max(label3_->height(), labLink_->height()));
+  UlozLinieLinku();
 
   UtworzPrzyciski();
 
@@ -254,6 +257,16 @@ void TMainForm::PierwszePokazanie() {
   DopasujRozmiar(margin);
   setFixedSize(size());
   built_ = true;
+}
+
+void TMainForm::UlozLinieLinku() {
+  // The link line fits its labels; the link is cut beyond 303 pixels.
+  label3_->adjustSize();
+  labLink_->adjustSize();
+  // The link sits at 58 pixels, or right after "Internet: " where a stand-in font is wider.
+  labLink_->move(std::max(58, label3_->width()), 0);
+  labLink_->resize(std::min(labLink_->width(), 303), labLink_->height());
+  pnlLink_->resize(labLink_->geometry().right() + 1, std::max(label3_->height(), labLink_->height()));
 }
 
 QSize TMainForm::ZasiegKontrolek() const {
@@ -361,6 +374,14 @@ void TMainForm::ButtonMouseLeave(TTerminalButton* button) {
 }
 
 void TMainForm::ButtonClick(TTerminalButton* button) {
+  // Asked to quit on the way (a failed load, a launch outside the client
+  // networks): the loop ends once this click has been handled, boxes included.
+  struct KoniecPoKliknieciu {
+    const bool& zlecone;
+    ~KoniecPoKliknieciu() {
+      if (zlecone) QCoreApplication::exit(0);
+    }
+  } koniec{quitRequested_};
   try {
     if (!WczytajKonfiguracje()) return;
   } catch (...) {

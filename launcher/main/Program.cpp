@@ -3,6 +3,7 @@
 #include "ruv/launcher/MainForm.h"
 #include "ruv/launcher/QtMessageBoxes.h"
 #include "ruv/launcher/SpringInit.h"
+#include "ruv/platform/Files.h"
 #include "ruv/platform/Shell.h"
 #include "ruv/platform/WindowList.h"
 #include "ruv/provisioning/ResourceStrings.h"
@@ -12,11 +13,11 @@
 #include "ruv/support/MessageBoxes.h"
 
 #include <QApplication>
-#include <QSocketNotifier>
 
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <thread>
 
 namespace ruv {
 namespace {
@@ -35,12 +36,26 @@ void ZostanNaX11() {
   if (wayland && *wayland && display && *display && platform == nullptr) setenv("QT_QPA_PLATFORM", "xcb", 1);
 }
 
-// Ends the process with exit code 0. Workers still running (an abandoned fetch) are
-// not waited for, and nothing is left to save, so the globals are not torn down
-// under them.
+// Ends the process with exit code 0, from any thread. Workers still running (an
+// abandoned fetch, a download job) are not waited for, and nothing is left to save,
+// so the globals are not torn down under them; a file being written keeps its old
+// content, and the write's temporary file goes.
 [[noreturn]] void Zakoncz() {
   std::fflush(nullptr);
+  fs::AbandonWritesInProgress();
   std::_Exit(0);
+}
+
+// Another launcher's close request ends this one at once, whatever it is doing:
+// showing a message box (which closes unanswered), running a download job behind
+// the progress window (which is dropped, and no terminal is started), or waiting
+// for the configuration fetch. The request is watched on a thread of its own,
+// which alone uses the application window from here on, so that it is seen also
+// while the user-interface thread handles no events.
+void ZakonczNaProsbeInnegoLaunchera(std::unique_ptr<x11::ApplicationWindow> okno) {
+  std::thread([okno = std::move(okno)] {
+    if (okno->WaitForCloseRequest()) Zakoncz();
+  }).detach();
 }
 
 }  // namespace
@@ -59,7 +74,8 @@ std::string TytulAplikacji(const std::string& sciezka) {
   return nazwa;
 }
 
-int UruchomLauncher(int argc, char** argv, std::shared_ptr<IMessageBoxes> komunikaty) {
+int UruchomLauncher(int argc, char** argv, std::shared_ptr<IMessageBoxes> komunikaty,
+                    const std::function<void(const TMainForm&)>& przyKoncu) {
   InitializeLoggingUnits();
   ZostanNaX11();
   const std::string sciezka = shell::CurrentExecutablePath();
@@ -84,26 +100,18 @@ int UruchomLauncher(int argc, char** argv, std::shared_ptr<IMessageBoxes> komuni
     // The hidden window through which other launchers close this one.
     std::unique_ptr<x11::ApplicationWindow> oknoAplikacji = x11::ApplicationWindow::Create(tytul);
     x11::PostCloseToWindowsTitled(tytul, oknoAplikacji.get());
+    if (oknoAplikacji) ZakonczNaProsbeInnegoLaunchera(std::move(oknoAplikacji));
 
     TMainForm form;
-    std::unique_ptr<QSocketNotifier> notifier;
-    if (oknoAplikacji) {
-      notifier = std::make_unique<QSocketNotifier>(oknoAplikacji->EventFd(), QSocketNotifier::Read);
-      auto check = [&] {
-        if (oknoAplikacji->TakeCloseRequest()) {
-          form.close();
-          form.ZakonczAplikacje();
-        }
-        if (oknoAplikacji->ConnectionLost()) notifier->setEnabled(false);
-      };
-      QObject::connect(notifier.get(), &QSocketNotifier::activated, check);
-      check();
-    }
-
     form.FormShow();
-    form.show();
-    QApplication::exec();
-    notifier.reset();
+    // A first show that asked the application to quit (a failed load, the version
+    // gate) ends it here, after all its boxes: the window is not shown and the
+    // message loop is not entered.
+    if (!form.ZakonczenieZlecone()) {
+      form.show();
+      QApplication::exec();
+    }
+    if (przyKoncu) przyKoncu(form);
   }
   provisioning::TTerminals::Finalizuj();
   Zakoncz();

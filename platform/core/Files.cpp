@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
+#include <set>
 
 #include "ruv/platform/Exception.h"
 
@@ -25,6 +27,19 @@ mode_t ProcessUmask() {
   return mask;
 }
 [[maybe_unused]] const mode_t kUmaskAtStart = ProcessUmask();
+
+// The temporary files of the atomic writes in progress. Creating, renaming and
+// removing one happen under the lock, so that a process that ends in the middle
+// of a write can remove what the write left behind without racing its rename.
+struct PendingWrites {
+  std::mutex mutex;
+  std::set<std::string> temporaries;
+};
+
+PendingWrites& Pending() {
+  static auto* pending = new PendingWrites;  // used by workers until the process ends
+  return *pending;
+}
 
 [[noreturn]] void RaiseIo(std::string_view what, std::string_view path, int err) {
   throw EInOutError(std::string(what) + " \"" + std::string(path) + "\": " + std::strerror(err));
@@ -54,12 +69,25 @@ void WriteFileAtomically(std::string_view path, std::string_view data, bool exec
   const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
   const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
   std::string tmp = dir + "/." + base + ".XXXXXX";
-  const int fd = ::mkstemp(tmp.data());
-  if (fd < 0) RaiseIo("Cannot create a temporary file beside", target, errno);
+  PendingWrites& pending = Pending();
+  int fd = -1;
+  int created = 0;
+  {
+    const std::lock_guard lock(pending.mutex);
+    fd = ::mkstemp(tmp.data());
+    created = errno;
+    if (fd >= 0) pending.temporaries.insert(tmp);
+  }
+  if (fd < 0) RaiseIo("Cannot create a temporary file beside", target, created);
+  auto removeTemporary = [&] {
+    const std::lock_guard lock(pending.mutex);
+    ::unlink(tmp.c_str());
+    pending.temporaries.erase(tmp);
+  };
   auto fail = [&](const char* what) {
     const int err = errno;
     ::close(fd);
-    ::unlink(tmp.c_str());
+    removeTemporary();
     RaiseIo(what, target, err);
   };
   if (::fchmod(fd, (executable ? 0755 : 0644) & ~ProcessUmask()) != 0) fail("Cannot set the mode of");
@@ -74,14 +102,44 @@ void WriteFileAtomically(std::string_view path, std::string_view data, bool exec
   if (::fsync(fd) != 0) fail("Cannot write");
   if (::close(fd) != 0) {
     const int err = errno;
-    ::unlink(tmp.c_str());
+    removeTemporary();
     RaiseIo("Cannot write", target, err);
   }
-  if (::rename(tmp.c_str(), target.c_str()) != 0) {
-    const int err = errno;
-    ::unlink(tmp.c_str());
-    RaiseIo("Cannot replace", target, err);
+  int renamed = 0;
+  int err = 0;
+  {
+    const std::lock_guard lock(pending.mutex);
+    renamed = ::rename(tmp.c_str(), target.c_str());
+    err = errno;
+    if (renamed != 0) ::unlink(tmp.c_str());
+    pending.temporaries.erase(tmp);
   }
+  if (renamed != 0) RaiseIo("Cannot replace", target, err);
+}
+
+void AbandonWritesInProgress() {
+  PendingWrites& pending = Pending();
+  // Taken for good: no write in progress creates or renames anything after this.
+  pending.mutex.lock();
+  for (const std::string& tmp : pending.temporaries) ::unlink(tmp.c_str());
+  pending.temporaries.clear();
+}
+
+bool IsExecutableFile(std::string_view path) {
+  const std::string file(path);
+  struct stat st {};
+  return ::stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(file.c_str(), X_OK) == 0;
+}
+
+bool MakeExecutable(std::string_view path) {
+  const std::string file(path);
+  struct stat st {};
+  if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  // Whoever may read the program may run it, as far as the umask allows; the owner always.
+  const mode_t readers = st.st_mode & (S_IRUSR | S_IRGRP | S_IROTH);
+  const mode_t execute = (S_IXUSR | ((readers >> 2) & ~ProcessUmask())) & (S_IXUSR | S_IXGRP | S_IXOTH);
+  if (::chmod(file.c_str(), st.st_mode | execute) != 0) return false;
+  return IsExecutableFile(file);
 }
 
 std::string ReadFile(std::string_view path) {

@@ -22,10 +22,10 @@ namespace ruv::shell {
 namespace {
 
 bool IsFile(const std::string& path, bool mustBeExecutable) {
+  if (mustBeExecutable) return fs::IsExecutableFile(path);
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return false;
-  if (!mustBeExecutable) return S_ISREG(st.st_mode) || S_ISDIR(st.st_mode);
-  return S_ISREG(st.st_mode) && ::access(path.c_str(), X_OK) == 0;
+  return S_ISREG(st.st_mode) || S_ISDIR(st.st_mode);
 }
 
 bool IsExecutable(const std::string& path) { return IsFile(path, true); }
@@ -149,6 +149,27 @@ bool OpenWithDesktop(const std::string& target, const std::string& dir) {
   return SpawnDetached(opener, {opener, target}, IsFile(dir, false) ? dir : std::string());
 }
 
+// The file a configured name stands for: against the directory when the name has a
+// separator or is found there, else a bare name on PATH; empty when there is none.
+std::string Resolve(std::string_view file, const std::string& dir) {
+  const std::string name = fs::NativePath(file);
+  if (name.empty()) return {};
+  std::string found;
+  if (name.front() == '/') {
+    found = name;
+  } else {
+    found = Absolute(Join(dir, name));
+    if (!IsFile(found, false) && name.find('/') == std::string::npos) found = FindOnPath(name);
+  }
+  return !found.empty() && IsFile(found, false) ? found : std::string();
+}
+
+bool Spawn(const std::string& program, std::string_view parameters, const std::string& dir) {
+  std::vector<std::string> args{program};
+  for (auto& a : SplitCommandLine(parameters)) args.push_back(std::move(a));
+  return SpawnDetached(program, args, dir);
+}
+
 }  // namespace
 
 bool ShellExecute(std::string_view verb, std::string_view file, std::string_view parameters,
@@ -160,22 +181,17 @@ bool ShellExecute(std::string_view verb, std::string_view file, std::string_view
     if (link[0] == 'w' || link[0] == 'W') link = "http://" + link;
     return OpenWithDesktop(link, fs::NativePath(directory));
   }
-  const std::string name = fs::NativePath(file);
   const std::string dir = fs::NativePath(directory);
-  std::string found;
-  if (name.front() == '/') {
-    found = name;
-  } else {
-    found = Absolute(Join(dir, name));
-    if (!IsFile(found, false) && name.find('/') == std::string::npos) found = FindOnPath(name);
-  }
-  if (found.empty() || !IsFile(found, false)) return false;
-  if (IsExecutable(found)) {
-    std::vector<std::string> args{found};
-    for (auto& a : SplitCommandLine(parameters)) args.push_back(std::move(a));
-    return SpawnDetached(found, args, dir);
-  }
+  const std::string found = Resolve(file, dir);
+  if (found.empty()) return false;
+  if (IsExecutable(found)) return Spawn(found, parameters, dir);
   return OpenWithDesktop(found, dir);
+}
+
+bool StartProgram(std::string_view file, std::string_view parameters, std::string_view directory) {
+  const std::string dir = fs::NativePath(directory);
+  const std::string found = Resolve(file, dir);
+  return !found.empty() && IsExecutable(found) && Spawn(found, parameters, dir);
 }
 
 std::string CurrentExecutablePath() {

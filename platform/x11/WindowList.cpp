@@ -79,6 +79,14 @@ std::string CutToMaxCharacters(std::string title) {
   return text::Utf32ToUtf8(cps);
 }
 
+// Whether the event is a window manager's close request (WM_DELETE_WINDOW) for window.
+bool IsCloseRequest(const xcb_generic_event_t* ev, xcb_window_t window, xcb_atom_t protocols,
+                    xcb_atom_t deleteWindow) {
+  if ((ev->response_type & 0x7F) != XCB_CLIENT_MESSAGE) return false;
+  const auto* msg = reinterpret_cast<const xcb_client_message_event_t*>(ev);
+  return msg->window == window && msg->format == 32 && msg->type == protocols && msg->data.data32[0] == deleteWindow;
+}
+
 // Waits until the server has handled every request sent so far.
 void Sync(xcb_connection_t* c) { std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr)); }
 
@@ -131,18 +139,23 @@ int ApplicationWindow::EventFd() const { return xcb_get_file_descriptor(connecti
 
 bool ApplicationWindow::ConnectionLost() const { return xcb_connection_has_error(connection_) != 0; }
 
+
 bool ApplicationWindow::TakeCloseRequest() {
   bool requested = false;
   while (xcb_generic_event_t* ev = xcb_poll_for_event(connection_)) {
-    if ((ev->response_type & 0x7F) == XCB_CLIENT_MESSAGE) {
-      const auto* msg = reinterpret_cast<const xcb_client_message_event_t*>(ev);
-      if (msg->window == window_ && msg->format == 32 && msg->type == protocols_ &&
-          msg->data.data32[0] == deleteWindow_)
-        requested = true;
-    }
+    requested = IsCloseRequest(ev, window_, protocols_, deleteWindow_) || requested;
     std::free(ev);
   }
   return requested;
+}
+
+bool ApplicationWindow::WaitForCloseRequest() {
+  while (xcb_generic_event_t* ev = xcb_wait_for_event(connection_)) {
+    const bool requested = IsCloseRequest(ev, window_, protocols_, deleteWindow_);
+    std::free(ev);
+    if (requested) return true;
+  }
+  return false;
 }
 
 int PostCloseToWindowsTitled(std::string_view title, const ApplicationWindow* own) {

@@ -15,16 +15,28 @@
 
 namespace ruv::provisioning {
 
+namespace {
+
+void FetchDownloader(const std::string& downloader) {
+  const TMemoryStream stream = downloadToStream(resources::SzablonyAdresow(), downloader);
+  saveStreamToFile(stream, ".", downloader, 1, /*executable=*/true);
+}
+
+}  // namespace
+
 void updateLauncher() {
   const std::string downloader = resources::NazwaProgramuPobierajacego();
-  // A downloader that is present is started as it is, whatever its age.
+  // A downloader that is present is started as it is, whatever its age. One that
+  // may not be run (copied without its permissions, say) is made runnable, or
+  // fetched again when that is refused.
   if (!fs::FileExists(downloader)) {
-    const TMemoryStream stream = downloadToStream(resources::SzablonyAdresow(), downloader);
-    saveStreamToFile(stream, ".", downloader, 1, /*executable=*/true);
+    FetchDownloader(downloader);
+  } else if (!fs::IsExecutableFile(downloader) && !fs::MakeExecutable(downloader)) {
+    FetchDownloader(downloader);
   }
-  shell::ShellExecute("open", downloader,
-                      resources::SzablonyAdresow() + " . " + resources::NazwaPlikuProgramu() + " run", "",
-                      shell::ShowCommand::Show);
+  // Started as a program only: it is never handed to the desktop to open as a document.
+  shell::StartProgram(downloader, resources::SzablonyAdresow() + " . " + resources::NazwaPlikuProgramu() + " run",
+                      "");
   // The process ends here with exit code 0. Everything the launcher writes is
   // written atomically when it is written, so only buffered output is left to
   // flush; destructors of static objects are not run, because worker threads
@@ -32,6 +44,7 @@ void updateLauncher() {
   std::cout.flush();
   std::cerr.flush();
   std::fflush(nullptr);
+  fs::AbandonWritesInProgress();
   ::_exit(0);
 }
 

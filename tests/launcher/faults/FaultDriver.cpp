@@ -126,18 +126,18 @@ void Click(QWidget* w) {
   QApplication::sendEvent(w, &release);
 }
 
+// The launcher's state as it ends by itself.
+void RecordEnd(const ruv::TMainForm& form) {
+  Record(std::string("end quit=") + (form.ZakonczenieZlecone() ? "1" : "0") +
+         " minimized=" + (form.isMinimized() ? "1" : "0") +
+         " buttons=" + std::to_string(form.Buttons().size()) +
+         " caption=" + Escape(form.windowTitle().toStdString()) +
+         " link=" + (form.pnlLink()->isHidden() ? "" : Escape(form.labLink()->text().toStdString())));
+}
+
 // Runs when the launcher creates its application object: watches for the main
 // window, clicks the asked-for button once, and ends the program.
 void WatchMainWindow() {
-  QObject::connect(qApp, &QCoreApplication::aboutToQuit, [] {
-    ruv::TMainForm* form = MainForm();
-    if (!form) return Record("end quit=? minimized=? buttons=? caption= link=");
-    Record(std::string("end quit=") + (form->ZakonczenieZlecone() ? "1" : "0") +
-           " minimized=" + (form->isMinimized() ? "1" : "0") +
-           " buttons=" + std::to_string(form->Buttons().size()) +
-           " caption=" + Escape(form->windowTitle().toStdString()) +
-           " link=" + (form->pnlLink()->isHidden() ? "" : Escape(form->labLink()->text().toStdString())));
-  });
   auto* timer = new QTimer(qApp);
   QObject::connect(timer, &QTimer::timeout, [timer] {
     ruv::TMainForm* form = MainForm();
@@ -164,5 +164,5 @@ Q_COREAPP_STARTUP_FUNCTION(WatchMainWindow)
 
 int main(int argc, char** argv) {
   ruv::resources::SetUrlTemplatesForTesting(Env("RUV_FAULT_URL") + "/%s");
-  return ruv::UruchomLauncher(argc, argv, std::make_shared<TRecordingMessageBoxes>());
+  return ruv::UruchomLauncher(argc, argv, std::make_shared<TRecordingMessageBoxes>(), RecordEnd);
 }

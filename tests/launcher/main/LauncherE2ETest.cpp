@@ -185,7 +185,8 @@ class Server {
     if (::pipe(fds) != 0) return;
     process_.emplace(std::vector<std::string>{"python3", Env("RUV_TEST_SOURCE_DIR") + "/tools/http/test_server.py",
                                               "--root", root.string(), "--port", Env("RUV_E2E_PORT"), "--log",
-                                              (root.parent_path() / "requests.log").string()},
+                                              (root.parent_path() / "requests.log").string(), "--rules",
+                                              RulesPath().string()},
                      fs::current_path(), std::map<std::string, std::string>{}, fds[1]);
     ::close(fds[1]);
     pollfd p{fds[0], POLLIN, 0};
@@ -195,9 +196,19 @@ class Server {
   }
   bool Ready() const { return ready_; }
   void Put(const std::string& rel, const std::string& content) const { WriteAll(root_ / rel, content); }
+  // Faults for one path, as the server script takes them, e.g. {"trickle": 2000}.
+  void Rule(const std::string& path, const std::string& json) const {
+    WriteAll(RulesPath().string() + ".new", "{\"" + path + "\": " + json + "}");
+    fs::rename(RulesPath().string() + ".new", RulesPath());
+  }
+  // Whether the server has been asked for the path.
+  bool Asked(const std::string& path) const {
+    return ReadAll(root_.parent_path() / "requests.log").find("GET " + path + "\n") != std::string::npos;
+  }
   void Stop() { process_.reset(); }
 
  private:
+  fs::path RulesPath() const { return root_.parent_path() / "rules.json"; }
   fs::path root_;
   std::optional<Process> process_;
   bool ready_ = false;
@@ -353,6 +364,89 @@ TEST_F(LauncherE2E, AWronglyNamedCopyShowsTheNameMessageAndLeavesTheRunningOneAl
   EXPECT_EQ(wrong->Wait(10s), 0);
   EXPECT_TRUE(running->Running());
   EXPECT_TRUE(x_->Mapped(kTitle));
+}
+
+// Another launcher's close request ends a launcher whatever it is doing, and every
+// other way it ends by itself ends the process once its boxes are answered.
+
+TEST_F(LauncherE2E, ACloseRequestWhileAFirstShowBoxIsOpenEndsTheLauncher) {
+  // No server yet: the fetch fails after 5 s and its error box opens.
+  auto first = Launch();
+  ASSERT_TRUE(WaitUntil([&] { return x_->Mapped("Błąd").has_value(); }, 20s)) << "no box";
+  auto server = StartServer();
+  auto second = Launch();
+  EXPECT_EQ(first->Wait(5s), 0) << "the launcher showing a box was not closed";
+  ASSERT_TRUE(MainWindow()) << "the new launcher's window did not appear";
+  EXPECT_TRUE(second->Running());
+  int mainWindows = 0;
+  for (const auto& w : x_->TopLevels()) mainWindows += w.mapped && w.title == kTitle;
+  EXPECT_EQ(mainWindows, 1) << "the closed launcher went on to build its window";
+  x_->Close(*x_->Mapped(kTitle));
+  EXPECT_EQ(second->Wait(10s), 0);
+}
+
+TEST_F(LauncherE2E, ACloseRequestWhileTheProgressWindowShowsEndsTheLauncherWithoutStartingTheTerminal) {
+  auto server = StartServer();
+  const fs::path dir = root_ / "cwd" / "terminale" / "kadry";
+  const std::string old = ReadAll(Env("RUV_E2E_TERMINAL_OLD"));
+  WriteAll(dir / "kadry.exe", old);
+  fs::permissions(dir / "kadry.exe", fs::perms::owner_all);
+  // The newer program arrives slowly: about a minute at this rate.
+  server->Rule("/kadry/kadry.exe", R"({"trickle": 2000})");
+  auto first = Launch();
+  const auto main = MainWindow();
+  ASSERT_TRUE(main) << "the main window did not appear";
+  x_->Click(*main, 5 + 10 + 100, 5 + 40 + 20);
+  ASSERT_TRUE(WaitUntil([&] { return server->Asked("/kadry/kadry.exe"); }, 20s)) << "the update did not start";
+  // The progress window takes the application's name as its title.
+  ASSERT_TRUE(WaitUntil([&] { return x_->Mapped("ruv_virad").has_value(); }, 10s)) << "no progress window";
+
+  auto second = Launch();
+  EXPECT_EQ(first->Wait(5s), 0) << "the launcher running a download job was not closed";
+  std::this_thread::sleep_for(1s);
+  EXPECT_FALSE(fs::exists(dir / "ruv_record_args.txt")) << "the closed launcher started the terminal";
+  EXPECT_EQ(ReadAll(dir / "kadry.exe"), old) << "the program file was touched";
+  for (const auto& entry : fs::directory_iterator(dir))
+    EXPECT_EQ(entry.path().filename(), "kadry.exe") << "left behind: " << entry.path();
+  ASSERT_TRUE(MainWindow()) << "the new launcher's window did not appear";
+  EXPECT_TRUE(second->Running());
+  x_->Close(*x_->Mapped(kTitle));
+  EXPECT_EQ(second->Wait(10s), 0);
+}
+
+TEST_F(LauncherE2E, DecliningTheUpdateThenAnErrorReportEndsTheLauncher) {
+  auto server = StartServer();
+  std::string configuration = Configuration();
+  for (const auto& [from, to] : {std::pair<std::string, std::string>{"prog_version=\"3.0\"", "prog_version=\"9.9\""},
+                                 {"<clForm value=\"clWhite\"/>", "<clForm value=\"clNoSuch\"/>"}}) {
+    configuration.replace(configuration.find(from), from.size(), to);
+  }
+  server->Put("ruv_virad_2.xml", configuration);
+  auto launcher = Launch();
+  std::optional<xcb_window_t> box;
+  ASSERT_TRUE(WaitUntil([&] { return (box = x_->Mapped("Ostrzeżenie")).has_value(); }, 20s)) << "no version gate";
+  x_->Close(*box);  // closing the question declines it, as "Anuluj" does
+  // The default error report takes the application's title.
+  ASSERT_TRUE(WaitUntil([&] { return (box = x_->Mapped("ruv_virad")).has_value(); }, 20s)) << "no error report";
+  x_->Close(*box);
+  EXPECT_EQ(launcher->Wait(5s), 0) << "the launcher went on after the first show";
+  EXPECT_FALSE(x_->Mapped(kTitle));
+}
+
+TEST_F(LauncherE2E, AFailedLoadWithoutACopyEndsTheLauncherAfterItsBoxes) {
+  auto launcher = Launch();  // no server and no copy
+  std::vector<std::string> boxes;
+  ASSERT_TRUE(WaitUntil([&] {
+    for (const auto& w : x_->TopLevels()) {
+      if (!w.mapped || (w.title != "Błąd" && w.title != "ruv_virad")) continue;
+      boxes.push_back(w.title);
+      x_->Close(w.id);
+      std::this_thread::sleep_for(300ms);
+    }
+    return boxes.size() >= 3;
+  }, 20s)) << "boxes seen: " << boxes.size();
+  EXPECT_EQ(boxes, (std::vector<std::string>{"Błąd", "ruv_virad", "Błąd"}));
+  EXPECT_EQ(launcher->Wait(5s), 0) << "the launcher went on after the no-information notice";
 }
 
 }  // namespace

@@ -345,8 +345,14 @@ TEST_F(MainFormTest, ABadLookValueReachesTheDefaultErrorReport) {
       EXPECT_EQ(form.windowTitle(), kTytulOkna) << "no version in the caption";
     }
     EXPECT_EQ(form.Buttons().size(), c.buttons) << "no further button is made";
-    EXPECT_LE(form.clientArea()->width(), 4096);
     EXPECT_FALSE(form.ZakonczenieZlecone());
+    // The window stays as far as it was built: its size fixed, its link line laid out.
+    EXPECT_EQ(form.minimumSize(), form.size());
+    EXPECT_EQ(form.maximumSize(), form.size());
+    ASSERT_FALSE(form.pnlLink()->isHidden());
+    EXPECT_GE(form.labLink()->x(), form.Label3()->x() + form.Label3()->width()) << "the link overlaps its label";
+    EXPECT_LE(form.clientArea()->width(), 4096) << "a window larger than a screen";
+    EXPECT_LE(form.clientArea()->height(), 4096) << "a window larger than a screen";
   }
 }
 

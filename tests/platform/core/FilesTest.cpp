@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <thread>
 
 #include "ruv/platform/Exception.h"
 
@@ -65,6 +68,48 @@ TEST_F(FilesTest, ReadingADirectoryRaisesInsteadOfGivingNothing) {
   } catch (const EInOutError& e) {
     EXPECT_EQ(e.Message(), "Cannot read \"" + Path("side.hash") + "\": Is a directory");
   }
+}
+
+TEST_F(FilesTest, AProcessEndingInTheMiddleOfAWriteLeavesTheOldFileAndNoTemporary) {
+  const auto p = Path("big.bin");
+  WriteFileAtomically(p, "old");
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    std::thread([&] { WriteFileAtomically(p, std::string(std::size_t{128} << 20, 'x')); }).detach();
+    // Ends as soon as the write's temporary file is there, as a launcher asked to
+    // close does.
+    for (;;) {
+      for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
+        if (entry.path().filename().string().rfind(".big.bin.", 0) == 0) {
+          AbandonWritesInProgress();
+          ::_exit(0);
+        }
+      }
+      if (ReadFile(p) != "old") ::_exit(2);  // the write won the race: nothing to show
+    }
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == 2) GTEST_SKIP() << "the write ended before the process did";
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(ReadFile(p), "old");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1) << "a temporary file was left";
+}
+
+TEST_F(FilesTest, MakeExecutableLetsTheOwnerRunAFile) {
+  const auto p = Path("downloader.exe");
+  WriteFileAtomically(p, "#!/bin/sh\n");
+  std::filesystem::permissions(p, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  EXPECT_FALSE(IsExecutableFile(p));
+  EXPECT_TRUE(MakeExecutable(p));
+  EXPECT_TRUE(IsExecutableFile(p));
+  struct stat st {};
+  ASSERT_EQ(::stat(p.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0700u) << "nobody who may not read it gets to run it";
+  EXPECT_FALSE(MakeExecutable(Path("missing")));
+  EXPECT_FALSE(MakeExecutable(dir_.string()));
+  EXPECT_FALSE(IsExecutableFile(dir_.string()));
 }
 
 }  // namespace

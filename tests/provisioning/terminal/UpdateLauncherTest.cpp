@@ -55,22 +55,27 @@ std::vector<std::string> WaitForRecord(const fsys::path& record) {
 
 TEST_F(TerminalTest, UpdateLauncherStartsTheDownloaderAndEnds) {
   const std::string downloader = ReadAll(RUV_RECORD_ARGS_PROGRAM);
-  for (const bool present : {true, false}) {
-    SCOPED_TRACE(present ? "present" : "missing");
+  // A downloader copied without its execute permission is made runnable and
+  // started, not opened as a document and not fetched again.
+  enum class Local { Runnable, NotRunnable, Missing };
+  for (const Local local : {Local::Runnable, Local::NotRunnable, Local::Missing}) {
+    SCOPED_TRACE(static_cast<int>(local));
     fsys::remove(dir_ / "ruv_virad_downloader.exe");
     fsys::remove(dir_ / "ruv_record_args.txt");
-    if (present) {
-      WriteAll(dir_ / "ruv_virad_downloader.exe", downloader);
-      fsys::permissions(dir_ / "ruv_virad_downloader.exe", fsys::perms::owner_all);
-    } else {
+    if (local == Local::Missing) {
       server_.PutFile("ruv_virad_downloader.exe", downloader);
+    } else {
+      WriteAll(dir_ / "ruv_virad_downloader.exe", downloader);
+      fsys::permissions(dir_ / "ruv_virad_downloader.exe",
+                        local == Local::Runnable ? fsys::perms::owner_all
+                                                 : fsys::perms::owner_read | fsys::perms::owner_write);
     }
     const std::size_t before = Requests().size();
 
     const Outcome out = RunUpdateLauncher();
 
     EXPECT_EQ(out.exitCode, 0) << out.error;
-    EXPECT_EQ(Requests().size(), before + (present ? 0 : 1));
+    EXPECT_EQ(Requests().size(), before + (local == Local::Missing ? 1 : 0));
     EXPECT_TRUE(ExecutableByUser(dir_ / "ruv_virad_downloader.exe"));
     const std::vector<std::string> lines = WaitForRecord(dir_ / "ruv_record_args.txt");
     ASSERT_EQ(lines.size(), 6u);

@@ -108,7 +108,8 @@ class TMainForm final : public QWidget {
   const std::vector<TTerminalButton*>& Buttons() const { return buttons_; }
   const std::vector<std::string>& IdentyfikatoryTerminali() const { return identyfikatory_; }
 
-  // Asks the application to quit once the current event has been handled.
+  // Asks the application to quit once the current event (the first show, a click)
+  // has been handled.
   void ZakonczAplikacje();
   bool ZakonczenieZlecone() const { return quitRequested_; }
 
@@ -119,6 +120,8 @@ class TMainForm final : public QWidget {
   void PierwszePokazanie();
   // The right-most and the lowest edge of the client area's visible controls.
   QSize ZasiegKontrolek() const;
+  // Lays out the link line for its labels' current texts and fonts.
+  void UlozLinieLinku();
   // Fits the client area to its visible controls, plus extra in both directions.
   void DopasujRozmiar(int extra);
 

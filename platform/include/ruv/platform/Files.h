@@ -22,6 +22,19 @@ bool DirectoryExists(std::string_view path);
 // the temporary file is removed then.
 void WriteFileAtomically(std::string_view path, std::string_view data, bool executable = false);
 
+// For a process that ends at once, in the middle of whatever it is doing: removes
+// the temporary files of the atomic writes still in progress, and keeps every
+// write from creating or renaming anything afterwards (such writes block). Call it
+// only right before the process ends.
+void AbandonWritesInProgress();
+
+// Whether a regular file exists at the path that this process may run.
+bool IsExecutableFile(std::string_view path);
+// Gives a regular file the execute permission (the owner's, and the group's and
+// others' where they may read it and the umask allows). True when the process may
+// run it afterwards.
+bool MakeExecutable(std::string_view path);
+
 // Reads a whole file; raises EInOutError when it cannot be read.
 std::string ReadFile(std::string_view path);
 

@@ -24,6 +24,10 @@ enum class ShowCommand { Hide = 0, ShowNormal = 1, Show = 5 };
 bool ShellExecute(std::string_view verb, std::string_view file, std::string_view parameters,
                   std::string_view directory, ShowCommand show);
 
+// Starts file as a program, found as ShellExecute finds it, but never hands it to
+// the desktop's opener: false when it is no program this process may run.
+bool StartProgram(std::string_view file, std::string_view parameters, std::string_view directory);
+
 // Splits a parameter string into arguments as a program's C run-time does with
 // its command line: blanks and tabs separate, double quotes group (a doubled
 // quote inside quotes is one literal quote), 2n backslashes before a quote give

@@ -31,6 +31,10 @@ class ApplicationWindow {
   // Reads every pending event without blocking; true when a close request
   // for this window was among them.
   bool TakeCloseRequest();
+  // Blocks until a close request for this window arrives (true) or the
+  // connection to the X server is lost (false). Meant for a thread of its own
+  // that alone uses this window from then on.
+  bool WaitForCloseRequest();
   // True once the connection to the X server is broken; the descriptor then
   // stays readable and should no longer be watched.
   bool ConnectionLost() const;
