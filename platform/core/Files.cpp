@@ -1,11 +1,13 @@
 #include "ruv/platform/Files.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 #include "ruv/platform/Exception.h"
@@ -48,7 +50,28 @@ bool DirectoryExists(std::string_view path) {
   return ::stat(std::string(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-void WriteFileAtomically(std::string_view path, std::string_view data, bool executable) {
+namespace {
+
+// Large files go to the temporary file in pieces of this size. After each piece
+// the disk is asked to start writing it out, so the flush before the rename finds
+// most of the file already on its way instead of starting on all of it.
+constexpr size_t kPiece = size_t{8} << 20;
+// Memory handed back while writing goes in whole huge pages, so a body backed by
+// them is not split into small pages first.
+constexpr uintptr_t kReleaseUnit = uintptr_t{2} << 20;
+
+// Gives the whole release units of [begin, end) back to the system; the bytes
+// there read as zeros afterwards. Returns the address up to which it released.
+uintptr_t Release(uintptr_t begin, uintptr_t end) {
+  const uintptr_t from = (begin + kReleaseUnit - 1) & ~(kReleaseUnit - 1);
+  const uintptr_t to = end & ~(kReleaseUnit - 1);
+  if (to <= from) return begin;
+  // Only a hint to the memory manager: memory that stays is freed with the buffer.
+  ::madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED);
+  return to;
+}
+
+void WriteThroughTemporary(std::string_view path, const char* data, size_t size, bool executable, bool release) {
   const std::string target(path);
   const auto slash = target.rfind('/');
   const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
@@ -63,13 +86,24 @@ void WriteFileAtomically(std::string_view path, std::string_view data, bool exec
     RaiseIo(what, target, err);
   };
   if (::fchmod(fd, (executable ? 0755 : 0644) & ~ProcessUmask()) != 0) fail("Cannot set the mode of");
-  for (size_t done = 0; done < data.size();) {
-    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      fail("Cannot write");
+  uintptr_t released = reinterpret_cast<uintptr_t>(data);
+  for (size_t done = 0; done < size;) {
+    const size_t piece = std::min(kPiece, size - done);
+    for (size_t written = 0; written < piece;) {
+      const ssize_t n = ::write(fd, data + done + written, piece - written);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        fail("Cannot write");
+      }
+      written += static_cast<size_t>(n);
     }
-    done += static_cast<size_t>(n);
+    // Starts the write-out of this piece without waiting for it; a failure shows
+    // in the flush below.
+    if (done + piece < size) {
+      ::sync_file_range(fd, static_cast<off_t>(done), static_cast<off_t>(piece), SYNC_FILE_RANGE_WRITE);
+    }
+    done += piece;
+    if (release) released = Release(released, reinterpret_cast<uintptr_t>(data) + done);
   }
   if (::fsync(fd) != 0) fail("Cannot write");
   if (::close(fd) != 0) {
@@ -82,6 +116,19 @@ void WriteFileAtomically(std::string_view path, std::string_view data, bool exec
     ::unlink(tmp.c_str());
     RaiseIo("Cannot replace", target, err);
   }
+}
+
+}  // namespace
+
+void WriteFileAtomically(std::string_view path, std::string_view data, bool executable) {
+  WriteThroughTemporary(path, data.data(), data.size(), executable, false);
+}
+
+void MoveIntoFileAtomically(std::string_view path, std::string data, bool executable) {
+  // data is this function's own: what has gone to the file is handed back to the
+  // system at once, for the page cache to take, instead of the file being held
+  // twice (once here, once there) until the end.
+  WriteThroughTemporary(path, data.data(), data.size(), executable, true);
 }
 
 std::string ReadFile(std::string_view path) {
