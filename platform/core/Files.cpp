@@ -57,11 +57,12 @@ namespace {
 // rename finds most of the file already on its way instead of starting on all of it.
 constexpr size_t kStretch = size_t{8} << 20;
 // Each write call hands over at most this much. The page cache takes blocks about
-// as large as each write: up to 1 MiB they are carved from memory the system
-// already uses, while larger writes ask for whole free 2 MiB blocks, which a
-// virtual machine that gives free memory back to its host must first get back
-// (a 256 MiB file took some 60 ms in 1 MiB writes and 800 ms in 8 MiB ones).
-constexpr size_t kWriteCall = size_t{1} << 20;
+// as large as each write: small ones are carved from memory the system already
+// uses (pages this write has just handed back among them), while writes of a MiB
+// or more ask for large free blocks, which a virtual machine that gives free
+// memory back to its host must first get back (a 256 MiB file took some 60 ms
+// to write in 128 KiB calls and 250 to 800 ms in 1 and 8 MiB ones).
+constexpr size_t kWriteCall = size_t{128} << 10;
 // Memory is handed back in whole 2 MiB units, so that a body the system backed
 // with huge pages is not split into small pages first.
 constexpr uintptr_t kReleaseUnit = uintptr_t{2} << 20;
