@@ -1,7 +1,6 @@
 #include "ruv/platform/Http.h"
 
 #include <curl/curl.h>
-#include <sys/mman.h>
 
 #include <cstdint>
 #include <memory>
@@ -30,16 +29,6 @@ void InitCurlOnce() {
   });
 }
 
-// A large body is backed by huge pages where the system allows it: filling it
-// then takes a few hundred page faults in place of one per 4 KiB.
-void AdviseHugePages(char* data, size_t length) {
-  constexpr uintptr_t kHuge = uintptr_t{2} << 20;
-  if (length < 4 * kHuge) return;
-  const auto begin = (reinterpret_cast<uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
-  const auto end = (reinterpret_cast<uintptr_t>(data) + length) & ~(kHuge - 1);
-  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-}
-
 struct Sink {
   CURL* curl;
   std::string body;
@@ -57,7 +46,6 @@ size_t WriteBody(char* data, size_t size, size_t count, void* user) {
       if (curl_easy_getinfo(sink->curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK && length > 0 &&
           length <= kMaxReserve) {
         sink->body.reserve(static_cast<size_t>(length));
-        AdviseHugePages(sink->body.data(), static_cast<size_t>(length));
       }
     }
     sink->body.append(data, n);

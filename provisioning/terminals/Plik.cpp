@@ -70,7 +70,7 @@ std::string TOpisPliku::PobierzWersjeLokalnegoPliku() const {
 bool TOpisPliku::download(bool executable) const {
   const std::string name = PobierzNazwe();
   if (name.empty()) return false;
-  const TMemoryStream stream = downloadToStream(resources::SzablonyAdresow(), PobierzSciezkeZrodlowa());
+  TMemoryStream stream = downloadToStream(resources::SzablonyAdresow(), PobierzSciezkeZrodlowa());
   try {
     UtworzSciezkeDocelowa();
   } catch (const Exception&) {
@@ -78,7 +78,10 @@ bool TOpisPliku::download(bool executable) const {
     throw;
   }
   try {
-    fs::WriteFileAtomically(fs::NativePath(PobierzPelnaNazwe()), stream.View(), executable || EndsWithExe(name));
+    // The stream is released after the write in any case, so the write may hand
+    // its memory back while it goes.
+    fs::MoveIntoFileAtomically(fs::NativePath(PobierzPelnaNazwe()), stream.TakeBytes(),
+                               executable || EndsWithExe(name));
   } catch (const Exception&) {
     // A file that cannot be written (in use, read-only medium, a directory in its
     // place) keeps what it had; the caller goes on with the next file.

@@ -2,6 +2,7 @@
 #include "ruv/platform/Files.h"
 
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -53,6 +54,47 @@ TEST_F(FilesTest, FailedWriteKeepsOldFileAndLeavesNoTemporary) {
   std::filesystem::permissions(dir_, std::filesystem::perms::owner_all);
   EXPECT_EQ(ReadFile(p), "old");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1);
+}
+
+// Bytes that differ from one position to the next, so a piece written twice,
+// skipped or given back before it was written shows in the file.
+std::string Pattern(size_t size) {
+  std::string out(size, '\0');
+  for (size_t i = 0; i < size; ++i) out[i] = static_cast<char>((i * 7919 + i / 4096) % 251);
+  return out;
+}
+
+TEST_F(FilesTest, FilesOfEverySizeAreWrittenWholeAndOnlyTheMovedCopyIsConsumed) {
+  constexpr size_t kMiB = size_t{1} << 20;
+  for (const size_t size : {size_t{0}, size_t{1}, 8 * kMiB - 1, 8 * kMiB, 8 * kMiB + 1, 29 * kMiB + 12345}) {
+    SCOPED_TRACE(size);
+    const std::string expected = Pattern(size);
+    const std::string kept = expected;
+    WriteFileAtomically(Path("kept.bin"), kept);
+    EXPECT_TRUE(ReadFile(Path("kept.bin")) == expected);
+    EXPECT_TRUE(kept == expected) << "the caller's data was changed";
+    std::string moved = expected;
+    MoveIntoFileAtomically(Path("moved.bin"), std::move(moved), true);
+    EXPECT_TRUE(ReadFile(Path("moved.bin")) == expected);
+    struct stat st {};
+    ASSERT_EQ(::stat(Path("moved.bin").c_str(), &st), 0);
+    EXPECT_TRUE(st.st_mode & S_IXUSR);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 2);
+  }
+}
+
+TEST_F(FilesTest, AWriteThatRunsOutOfSpaceKeepsTheOldFileAndLeavesNoTemporary) {
+  // A medium with room for a piece or two, then no more.
+  const auto medium = Path("klein");
+  std::filesystem::create_directory(medium);
+  if (::mount("tmpfs", medium.c_str(), "tmpfs", 0, "size=12m") != 0) GTEST_SKIP() << "cannot mount a tmpfs here";
+  const auto p = medium + "/data.bin";
+  WriteFileAtomically(p, "old");
+  EXPECT_THROW(WriteFileAtomically(p, Pattern(20 << 20)), EInOutError);
+  EXPECT_THROW(MoveIntoFileAtomically(p, Pattern(20 << 20)), EInOutError);
+  EXPECT_EQ(ReadFile(p), "old");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(medium), {}), 1);
+  ::umount(medium.c_str());
 }
 
 TEST_F(FilesTest, WriteIntoMissingDirectoryRaises) {

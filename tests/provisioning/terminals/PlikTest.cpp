@@ -212,6 +212,24 @@ TEST_F(PlikTest, AFileThatCannotBeWrittenIsSkippedAndKeepsItsContent) {
   if (!readOnly) GTEST_SKIP() << "cannot remount read-only";
 }
 
+TEST_F(PlikTest, ALargeFileIsWrittenWholeAndOneThatDoesNotFitKeepsTheOldCopy) {
+  // Large enough to be written in several pieces from a body backed by huge pages.
+  std::string large(40 << 20, '\0');
+  for (size_t i = 0; i < large.size(); ++i) large[i] = static_cast<char>((i * 131 + i / 65536) % 253);
+  server_.PutFile("duzy/duzy.exe", large);
+  TOpisPliku(Describe({"duzy.exe", "cel", "duzy", ""})).download();
+  EXPECT_TRUE(Contents("cel/duzy.exe") == large);
+
+  // A medium too small for the new copy: the old one stays, no temporary is left.
+  fsys::create_directory("maly");
+  if (::mount("tmpfs", "maly", "tmpfs", 0, "size=16m") != 0) GTEST_SKIP() << "cannot mount a tmpfs here";
+  { std::ofstream("maly/duzy.exe") << "old"; }
+  EXPECT_NO_THROW(TOpisPliku(Describe({"duzy.exe", "maly", "duzy", ""})).download());
+  EXPECT_EQ(Contents("maly/duzy.exe"), "old");
+  EXPECT_EQ(Tree("maly"), Paths{"duzy.exe"});
+  ::umount("maly");
+}
+
 TEST_F(PlikTest, LocalVersion) {
   fsys::create_directory("bin");
   fsys::copy_file(RUV_STAMPED_PLAIN, "bin/prog.exe");

@@ -21,6 +21,11 @@ bool DirectoryExists(std::string_view path);
 // umask). Raises EInOutError with the system's reason when any step fails;
 // the temporary file is removed then.
 void WriteFileAtomically(std::string_view path, std::string_view data, bool executable = false);
+// The same for data that is needed no more once written (a fetched file): the
+// memory of what has been written is given back as the write goes on, so the
+// file is not held in memory and in the page cache at once. data is consumed,
+// whether the write succeeds or not.
+void MoveIntoFileAtomically(std::string_view path, std::string data, bool executable = false);
 
 // For a process that ends at once, in the middle of whatever it is doing: removes
 // the temporary files of the atomic writes still in progress, and keeps every

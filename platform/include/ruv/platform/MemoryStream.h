@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "ruv/platform/Exception.h"
 
@@ -61,6 +62,12 @@ class TMemoryStream {
   void Clear() {
     bytes_.clear();
     position_ = 0;
+  }
+
+  // Hands the whole content over and leaves the stream empty, at position 0.
+  std::string TakeBytes() {
+    position_ = 0;
+    return std::exchange(bytes_, std::string());
   }
 
   // The whole content, whatever the position.
