@@ -1,5 +1,7 @@
 #include "ruv/platform/WindowList.h"
 
+#include "XServer.h"
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -21,43 +23,7 @@ namespace {
 
 constexpr const char* kTitle = "ruv_virad";
 
-// A private X server on a free display, started for this test program.
-class XServer {
- public:
-  XServer() {
-    int fds[2];
-    if (::pipe(fds) != 0) return;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::close(fds[0]);
-      const int null = ::open("/dev/null", O_RDWR);
-      ::dup2(null, 0), ::dup2(null, 1), ::dup2(null, 2);
-      const std::string fd = std::to_string(fds[1]);
-      ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    ::close(fds[1]);
-    std::string number;
-    pollfd p{fds[0], POLLIN, 0};
-    char ch = 0;
-    while (::poll(&p, 1, 10000) == 1 && ::read(fds[0], &ch, 1) == 1 && ch != '\n') number += ch;
-    ::close(fds[0]);
-    if (!number.empty()) display_ = ":" + number;
-  }
-  ~XServer() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
-      ::waitpid(pid_, nullptr, 0);
-    }
-  }
-  const std::string& Display() const { return display_; }
-
- private:
-  pid_t pid_ = -1;
-  std::string display_;
-};
-
-XServer* server = nullptr;
+testing::XServer* server = nullptr;
 
 // Another program's windows, made with plain xcb.
 class Client {
@@ -129,13 +95,13 @@ bool AwaitCloseRequest(ApplicationWindow& window) {
 
 class WindowListTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { server = new XServer; }
+  static void SetUpTestSuite() { server = new testing::XServer; }
   static void TearDownTestSuite() {
     delete server;
     server = nullptr;
   }
   void SetUp() override {
-    if (server->Display().empty()) GTEST_SKIP() << "Xvfb is not available";
+    if (server->Display().empty()) GTEST_SKIP() << server->Problem();
     ::setenv("DISPLAY", server->Display().c_str(), 1);
   }
 };
