@@ -84,23 +84,54 @@ bool OnPath(const char* program) {
   return false;
 }
 
-// True once a window manager has taken the display: the WM_S0 selection is
+xcb_atom_t Intern(xcb_connection_t* c, const char* name) {
+  auto* r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
+  const xcb_atom_t a = r ? r->atom : xcb_atom_t{XCB_ATOM_NONE};
+  std::free(r);
+  return a;
+}
+
+// True once a window manager has claimed the display: the WM_S0 selection is
 // owned and the root names the manager's check window.
-bool WindowManagerRuns(xcb_connection_t* c, xcb_window_t root) {
-  auto intern = [&](const char* name) {
-    auto* r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
-    const xcb_atom_t a = r ? r->atom : xcb_atom_t{XCB_ATOM_NONE};
-    std::free(r);
-    return a;
-  };
-  auto* owner = xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, intern("WM_S0")), nullptr);
+bool WindowManagerClaimed(xcb_connection_t* c, xcb_window_t root) {
+  auto* owner = xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, Intern(c, "WM_S0")), nullptr);
   const bool owned = owner != nullptr && owner->owner != XCB_NONE;
   std::free(owner);
   auto* check = xcb_get_property_reply(
-      c, xcb_get_property(c, 0, root, intern("_NET_SUPPORTING_WM_CHECK"), XCB_ATOM_WINDOW, 0, 1), nullptr);
+      c, xcb_get_property(c, 0, root, Intern(c, "_NET_SUPPORTING_WM_CHECK"), XCB_ATOM_WINDOW, 0, 1), nullptr);
   const bool named = check != nullptr && xcb_get_property_value_length(check) == 4;
   std::free(check);
   return owned && named;
+}
+
+// True once a window mapped now is mapped by the window manager. Right after
+// it has claimed the display, openbox may still drop a map request it gets
+// while it sets itself up; so a probe window is mapped, again every while,
+// until the manager has mapped it, then destroyed.
+bool WindowManagerMapsWindows(xcb_connection_t* c, xcb_window_t root, Clock::time_point deadline) {
+  const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+  const xcb_window_t probe = xcb_generate_id(c);
+  const uint32_t events[] = {XCB_EVENT_MASK_STRUCTURE_NOTIFY};
+  xcb_create_window(c, XCB_COPY_FROM_PARENT, probe, root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                    screen->root_visual, XCB_CW_EVENT_MASK, events);
+  bool mapped = false;
+  auto again = Clock::now();
+  while (!mapped && Clock::now() < deadline && !xcb_connection_has_error(c)) {
+    if (Clock::now() >= again) {
+      xcb_map_window(c, probe);
+      xcb_flush(c);
+      again = Clock::now() + 50ms;
+    }
+    pollfd p{xcb_get_file_descriptor(c), POLLIN, 0};
+    ::poll(&p, 1, 20);
+    while (xcb_generic_event_t* ev = xcb_poll_for_event(c)) {
+      if ((ev->response_type & 0x7F) == XCB_MAP_NOTIFY) mapped = true;
+      std::free(ev);
+    }
+  }
+  xcb_destroy_window(c, probe);
+  std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+  return mapped;
 }
 
 }  // namespace
@@ -177,13 +208,15 @@ bool XServer::StartOpenbox() {
   if (!xcb_connection_has_error(c)) {
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
     const auto deadline = Clock::now() + 10s;
-    while (!(runs = WindowManagerRuns(c, root)) && Clock::now() < deadline) {
+    bool claimed = false;
+    while (!(claimed = WindowManagerClaimed(c, root)) && Clock::now() < deadline) {
       if (Ended(windowManager_)) {
         windowManager_ = -1;
         break;
       }
       std::this_thread::sleep_for(10ms);
     }
+    runs = claimed && WindowManagerMapsWindows(c, root, deadline);
   }
   xcb_disconnect(c);
   if (!runs) {
