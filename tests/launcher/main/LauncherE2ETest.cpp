@@ -1,11 +1,13 @@
-// The launcher program itself, under a private X server (Xvfb), against the test
+// The launcher program itself, under a private X server (Xvfb) with a window
+// manager that reparents (openbox), as on a user's desktop, against the test
 // server on the port its built-in URL template names, with a fresh home, per-user
 // configuration directory and working directory per test.
 //
-// The launcher's windows are driven from outside through the X server: message
-// boxes are dismissed with a window-manager close request (as a user closing the
-// box does), and a terminal button is clicked with synthetic button events sent to
-// the main window.
+// The launcher's windows are driven from outside through the X server, the
+// windows the manager holds in its frames, not the frames: message boxes are
+// dismissed with a window-manager close request (as a user closing the box does),
+// and a terminal button is clicked with synthetic button events sent to the main
+// window.
 #include "ruv/provisioning/FileVersion.h"
 #include "LauncherTestSupport.h"
 
@@ -206,7 +208,7 @@ class LauncherE2E : public ::testing::Test {
             ("ruv_e2e_" + std::to_string(::getpid()) + "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(root_);
     for (const char* d : {"home", "config", "cwd"}) fs::create_directories(root_ / d);
-    xserver_.emplace();
+    xserver_.emplace(testing::XServer::WindowManager::kOpenbox);
     if (xserver_->Display().empty()) GTEST_SKIP() << xserver_->Problem();
     x_.emplace(xserver_->Display());
     fs::copy_file(Env("RUV_LAUNCHER_EXE"), root_ / "cwd" / "ruv_virad.exe");
