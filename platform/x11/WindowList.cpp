@@ -2,6 +2,7 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -19,6 +20,7 @@ struct Atoms {
   // None when no window manager has ever run on the server: then no window
   // has the property.
   xcb_atom_t wmState = XCB_ATOM_NONE;
+  xcb_atom_t netClientList = XCB_ATOM_NONE;
 };
 
 Atoms InternAtoms(xcb_connection_t* c) {
@@ -28,7 +30,7 @@ Atoms InternAtoms(xcb_connection_t* c) {
   };
   constexpr Name names[] = {
       {"WM_PROTOCOLS", false}, {"WM_DELETE_WINDOW", false}, {"_NET_WM_NAME", false},
-      {"UTF8_STRING", false},  {"WM_STATE", true},
+      {"UTF8_STRING", false},  {"WM_STATE", true},         {"_NET_CLIENT_LIST", true},
   };
   constexpr int kCount = sizeof names / sizeof names[0];
   xcb_intern_atom_cookie_t cookies[kCount];
@@ -42,7 +44,7 @@ Atoms InternAtoms(xcb_connection_t* c) {
       std::free(r);
     }
   }
-  return {atoms[0], atoms[1], atoms[2], atoms[3], atoms[4]};
+  return {atoms[0], atoms[1], atoms[2], atoms[3], atoms[4], atoms[5]};
 }
 
 // A connection to $DISPLAY and its default screen, or nothing.
@@ -162,68 +164,107 @@ namespace {
 // How deep below a child of the root a managed window is looked for: window
 // managers nest it a level or two inside their frame.
 constexpr int kMaxFrameDepth = 8;
+// How many entries of the window manager's client list are read.
+constexpr uint32_t kMaxListedClients = 1 << 16;
+
+// The windows the window manager names in its client list (_NET_CLIENT_LIST),
+// sorted; empty when it keeps none.
+std::vector<xcb_window_t> ListedClients(xcb_connection_t* c, xcb_get_property_cookie_t cookie) {
+  std::vector<xcb_window_t> out;
+  xcb_get_property_reply_t* r = xcb_get_property_reply(c, cookie, nullptr);
+  if (r != nullptr && r->type == XCB_ATOM_WINDOW && r->format == 32) {
+    const auto* ids = static_cast<const xcb_window_t*>(xcb_get_property_value(r));
+    out.assign(ids, ids + xcb_get_property_value_length(r) / 4);
+  }
+  std::free(r);
+  std::sort(out.begin(), out.end());
+  return out;
+}
 
 // The windows of ListTopLevelWindows, without their titles. The tree is read a
-// level at a time, every window of a level asked for at once.
-std::vector<xcb_window_t> TopLevelWindowIds(xcb_connection_t* c, xcb_window_t root, xcb_atom_t wmState) {
-  xcb_query_tree_reply_t* tree = xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr);
+// level at a time, every window of a level asked for at once. A managed window
+// carries WM_STATE (ICCCM); one in the window manager's client list is known
+// to be managed without asking, so below a frame that holds it nothing more is
+// asked: a frame's decorations can be many windows.
+std::vector<xcb_window_t> TopLevelWindowIds(xcb_connection_t* c, xcb_window_t root, const Atoms& atoms) {
+  const xcb_query_tree_cookie_t rootTree = xcb_query_tree(c, root);
+  xcb_get_property_cookie_t clientList{};
+  if (atoms.netClientList != XCB_ATOM_NONE)
+    clientList = xcb_get_property(c, 0, root, atoms.netClientList, XCB_ATOM_WINDOW, 0, kMaxListedClients);
+  const std::vector<xcb_window_t> listed =
+      atoms.netClientList != XCB_ATOM_NONE ? ListedClients(c, clientList) : std::vector<xcb_window_t>{};
+  xcb_query_tree_reply_t* tree = xcb_query_tree_reply(c, rootTree, nullptr);
   if (tree == nullptr) return {};
+
   struct Node {
     xcb_window_t window;
     std::size_t top;  // the child of the root it lies below
     std::vector<std::size_t> children;
-    bool managed = false;
+    bool managed;
   };
   std::vector<Node> nodes;
+  const auto tops = static_cast<std::size_t>(xcb_query_tree_children_length(tree));
+  std::vector<bool> holdsManaged(tops, false);
+  auto add = [&](xcb_window_t window, std::size_t top) {
+    const bool managed = std::binary_search(listed.begin(), listed.end(), window);
+    if (managed) holdsManaged[top] = true;
+    nodes.push_back({window, top, {}, managed});
+    return nodes.size() - 1;
+  };
   {
     const xcb_window_t* children = xcb_query_tree_children(tree);
-    const int count = xcb_query_tree_children_length(tree);
-    for (int i = 0; i < count; ++i) nodes.push_back({children[i], static_cast<std::size_t>(i), {}, false});
+    for (std::size_t i = 0; i < tops; ++i) add(children[i], i);
     std::free(tree);
   }
-  const std::size_t tops = nodes.size();
-  std::vector<bool> holdsManaged(tops, false);
-  if (wmState != XCB_ATOM_NONE) {
-    std::vector<std::size_t> level(tops);
-    for (std::size_t i = 0; i < tops; ++i) level[i] = i;
-    for (int depth = 0; depth <= kMaxFrameDepth && !level.empty(); ++depth) {
-      struct Asked {
-        xcb_get_property_cookie_t state;
-        xcb_query_tree_cookie_t tree;
-      };
-      std::vector<Asked> asked;
-      asked.reserve(level.size());
+
+  std::vector<std::size_t> level;
+  for (std::size_t i = 0; i < tops; ++i)
+    if (!holdsManaged[i]) level.push_back(i);
+  const bool anyManaged = atoms.wmState != XCB_ATOM_NONE || !listed.empty();
+  for (int depth = 0; anyManaged && depth <= kMaxFrameDepth && !level.empty(); ++depth) {
+    struct Asked {
+      xcb_get_property_cookie_t state;
+      xcb_query_tree_cookie_t tree;
+    };
+    std::vector<Asked> asked;
+    asked.reserve(level.size());
+    for (const std::size_t n : level) {
+      Asked a{};
       // Only whether WM_STATE is there matters: none of its value is read.
-      for (const std::size_t n : level)
-        asked.push_back({xcb_get_property(c, 0, nodes[n].window, wmState, XCB_GET_PROPERTY_TYPE_ANY, 0, 0),
-                         xcb_query_tree(c, nodes[n].window)});
-      std::vector<std::size_t> next;
-      for (std::size_t k = 0; k < level.size(); ++k) {
-        const std::size_t n = level[k];
+      if (atoms.wmState != XCB_ATOM_NONE)
+        a.state = xcb_get_property(c, 0, nodes[n].window, atoms.wmState, XCB_GET_PROPERTY_TYPE_ANY, 0, 0);
+      a.tree = xcb_query_tree(c, nodes[n].window);
+      asked.push_back(a);
+    }
+    std::vector<std::size_t> next;
+    for (std::size_t k = 0; k < level.size(); ++k) {
+      const std::size_t n = level[k];
+      if (atoms.wmState != XCB_ATOM_NONE) {
         xcb_get_property_reply_t* state = xcb_get_property_reply(c, asked[k].state, nullptr);
         nodes[n].managed = state != nullptr && state->type != XCB_ATOM_NONE;
         std::free(state);
-        xcb_query_tree_reply_t* below = xcb_query_tree_reply(c, asked[k].tree, nullptr);
-        if (nodes[n].managed) {
-          holdsManaged[nodes[n].top] = true;
-        } else if (below != nullptr && depth < kMaxFrameDepth) {
-          const xcb_window_t* children = xcb_query_tree_children(below);
-          const int count = xcb_query_tree_children_length(below);
-          for (int i = 0; i < count; ++i) {
-            nodes[n].children.push_back(nodes.size());
-            next.push_back(nodes.size());
-            nodes.push_back({children[i], nodes[n].top, {}, false});
-          }
-        }
-        std::free(below);
       }
-      // A frame holds its managed windows at one depth: below a child of the
-      // root where they have been found, the rest is decoration.
-      level.clear();
-      for (const std::size_t n : next)
-        if (!holdsManaged[nodes[n].top]) level.push_back(n);
+      xcb_query_tree_reply_t* below = xcb_query_tree_reply(c, asked[k].tree, nullptr);
+      if (nodes[n].managed) {
+        holdsManaged[nodes[n].top] = true;
+      } else if (below != nullptr && depth < kMaxFrameDepth) {
+        const xcb_window_t* children = xcb_query_tree_children(below);
+        const int count = xcb_query_tree_children_length(below);
+        for (int i = 0; i < count; ++i) {
+          const std::size_t child = add(children[i], nodes[n].top);
+          nodes[n].children.push_back(child);
+          next.push_back(child);
+        }
+      }
+      std::free(below);
     }
+    // A frame holds its managed windows at one depth: below a child of the
+    // root where they have been found, the rest is decoration.
+    level.clear();
+    for (const std::size_t n : next)
+      if (!holdsManaged[nodes[n].top]) level.push_back(n);
   }
+
   std::vector<xcb_window_t> out;
   std::vector<std::size_t> stack;
   for (std::size_t top = 0; top < tops; ++top) {
@@ -245,7 +286,7 @@ std::vector<xcb_window_t> TopLevelWindowIds(xcb_connection_t* c, xcb_window_t ro
 }
 
 std::vector<TopLevelWindow> ListWindows(xcb_connection_t* c, xcb_window_t root, const Atoms& atoms) {
-  const std::vector<xcb_window_t> ids = TopLevelWindowIds(c, root, atoms.wmState);
+  const std::vector<xcb_window_t> ids = TopLevelWindowIds(c, root, atoms);
   // Every title is asked for before any answer is read, so the titles cost one
   // round trip, not one per window. 255 characters of UTF-8 take at most 1020
   // bytes: 256 units of 32 bits.

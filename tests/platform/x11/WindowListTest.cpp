@@ -53,12 +53,25 @@ class Client {
     Sync();
     return w;
   }
-  // Marks w as a managed window in the normal state, as a window manager does
+  // How a window manager tells which windows it manages: WM_STATE on each
+  // (ICCCM), its client list on the root (_NET_CLIENT_LIST), or both.
+  enum class Marking { kWmState, kClientList, kBoth };
+  // Marks the windows as managed, in the normal state, as a window manager does
   // with the windows it has put into its frames.
-  void Manage(xcb_window_t w) {
-    const xcb_atom_t wmState = Atom("WM_STATE");
-    const uint32_t state[] = {1, XCB_NONE};
-    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, w, wmState, wmState, 32, 2, state);
+  void Manage(const std::vector<xcb_window_t>& windows, Marking marking) {
+    if (marking != Marking::kClientList) {
+      const xcb_atom_t wmState = Atom("WM_STATE");
+      const uint32_t state[] = {1, XCB_NONE};
+      for (xcb_window_t w : windows)
+        xcb_change_property(c_, XCB_PROP_MODE_REPLACE, w, wmState, wmState, 32, 2, state);
+    }
+    if (marking != Marking::kWmState)
+      xcb_change_property(c_, XCB_PROP_MODE_REPLACE, screen_->root, Atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW, 32,
+                          windows.size(), windows.data());
+    Sync();
+  }
+  void ForgetClientList() {
+    xcb_delete_property(c_, screen_->root, Atom("_NET_CLIENT_LIST"));
     Sync();
   }
   xcb_window_t Parent(xcb_window_t w) {
@@ -252,35 +265,36 @@ TEST_F(WindowListTest, TitlesAreReadUpTo255Characters) {
 }
 
 // Frames as a reparenting window manager builds them, made by hand on a server
-// without one (so there is no _NET_CLIENT_LIST either): the managed window
-// carries WM_STATE, the frame and its decorations do not.
+// without one, marked managed in each way a manager may use: the managed window
+// is marked, the frame and its decorations are not.
 TEST_F(WindowListTest, ManagedWindowsAreFoundInsideTheirFramesInStackingOrder) {
-  Client client;
-  const xcb_window_t bottom = client.Window(kTitle, kTitle);  // left alone by the manager
-  const xcb_window_t frame = client.Window(std::nullopt, std::nullopt);
-  client.Window(std::nullopt, std::nullopt, frame);  // a decoration
-  const xcb_window_t wrapper = client.Window(std::nullopt, std::nullopt, frame);
-  const xcb_window_t nested = client.Window(kTitle, kTitle, wrapper);
-  client.Manage(nested);
-  // A frame that shows the title of what it holds, here two tabs.
-  const xcb_window_t tabbed = client.Window(kTitle, kTitle);
-  const xcb_window_t capitalTab = client.Window("Ruv_virad", "Ruv_virad", tabbed);
-  const xcb_window_t tab = client.Window(kTitle, kTitle, tabbed);
-  client.Manage(capitalTab);
-  client.Manage(tab);
-  // An unmanaged application window: its subwindows are not top-level.
-  const xcb_window_t application = client.Window(kTitle, kTitle);
-  client.Window(kTitle, kTitle, application);
-  // Managed where it is, by a manager that does not reparent.
-  const xcb_window_t topmost = client.Window(kTitle, kTitle);
-  client.Manage(topmost);
+  for (const auto marking : {Client::Marking::kWmState, Client::Marking::kClientList, Client::Marking::kBoth}) {
+    SCOPED_TRACE(static_cast<int>(marking));
+    Client client;
+    const xcb_window_t bottom = client.Window(kTitle, kTitle);  // left alone by the manager
+    const xcb_window_t frame = client.Window(std::nullopt, std::nullopt);
+    client.Window(std::nullopt, std::nullopt, frame);  // a decoration
+    const xcb_window_t wrapper = client.Window(std::nullopt, std::nullopt, frame);
+    const xcb_window_t nested = client.Window(kTitle, kTitle, wrapper);
+    // A frame that shows the title of what it holds, here two tabs.
+    const xcb_window_t tabbed = client.Window(kTitle, kTitle);
+    const xcb_window_t capitalTab = client.Window("Ruv_virad", "Ruv_virad", tabbed);
+    const xcb_window_t tab = client.Window(kTitle, kTitle, tabbed);
+    // An unmanaged application window: its subwindows are not top-level.
+    const xcb_window_t application = client.Window(kTitle, kTitle);
+    client.Window(kTitle, kTitle, application);
+    // Managed where it is, by a manager that does not reparent.
+    const xcb_window_t topmost = client.Window(kTitle, kTitle);
+    client.Manage({topmost, nested, tab, capitalTab}, marking);
 
-  std::vector<xcb_window_t> listed;
-  for (const TopLevelWindow& w : client.ListedOwnWindows()) listed.push_back(w.id);
-  EXPECT_EQ(listed, (std::vector<xcb_window_t>{bottom, nested, capitalTab, tab, application, topmost}));
+    std::vector<xcb_window_t> listed;
+    for (const TopLevelWindow& w : client.ListedOwnWindows()) listed.push_back(w.id);
+    EXPECT_EQ(listed, (std::vector<xcb_window_t>{bottom, nested, capitalTab, tab, application, topmost}));
 
-  EXPECT_EQ(PostCloseToWindowsTitled(kTitle, nullptr), 5);
-  EXPECT_EQ(client.CloseRequests(topmost), (std::set<xcb_window_t>{bottom, nested, tab, application, topmost}));
+    EXPECT_EQ(PostCloseToWindowsTitled(kTitle, nullptr), 5);
+    EXPECT_EQ(client.CloseRequests(topmost), (std::set<xcb_window_t>{bottom, nested, tab, application, topmost}));
+    client.ForgetClientList();
+  }
 }
 
 testing::XServer* openbox = nullptr;

@@ -60,12 +60,13 @@ struct TopLevelWindow {
 // bottom of the stacking order upwards, each once. A window manager that
 // reparents puts each window it manages into a frame of its own, a child of
 // the root; the window it manages is found below the frame by the WM_STATE
-// property it gets there. So the list holds, in the order of the root's
-// children: for a child that is or holds managed windows, those (in tree
-// order where a frame holds several); for any other child (no window manager
-// running, a window it leaves alone such as an override-redirect or a never
-// mapped one), the child itself. Costs a few round trips, one per level of
-// frame nesting, whatever the number of windows.
+// property it gets there, or by its entry in the manager's client list
+// (_NET_CLIENT_LIST) where the manager keeps one. So the list holds, in the
+// order of the root's children: for a child that is or holds managed windows,
+// those (in tree order where a frame holds several); for any other child (no
+// window manager running, a window it leaves alone such as an override-
+// redirect or a never mapped one), the child itself. Costs a few round trips,
+// one per level of frame nesting, whatever the number of windows.
 std::vector<TopLevelWindow> ListTopLevelWindows(xcb_connection_t* connection, std::uint32_t root);
 
 // Walks the top-level windows of $DISPLAY's default screen as
