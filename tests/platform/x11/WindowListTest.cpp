@@ -2,7 +2,6 @@
 
 #include "XServer.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
@@ -14,7 +13,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <optional>
 #include <set>
 #include <thread>
