@@ -23,8 +23,6 @@ namespace {
 
 constexpr const char* kTitle = "ruv_virad";
 
-testing::XServer* server = nullptr;
-
 // Another program's windows, made with plain xcb.
 class Client {
  public:
@@ -212,18 +210,26 @@ class WindowProgram {
   std::optional<int> exitCode_;
 };
 
-class WindowListTest : public ::testing::Test {
+// The tests of a suite share one private X server, with or without a window
+// manager; $DISPLAY names it.
+template <testing::XServer::WindowManager kWindowManager>
+class OnPrivateXServer : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { server = new testing::XServer; }
+  static void SetUpTestSuite() { server_ = new testing::XServer(kWindowManager); }
   static void TearDownTestSuite() {
-    delete server;
-    server = nullptr;
+    delete server_;
+    server_ = nullptr;
   }
   void SetUp() override {
-    if (server->Display().empty()) GTEST_SKIP() << server->Problem();
-    ::setenv("DISPLAY", server->Display().c_str(), 1);
+    if (server_->Display().empty()) GTEST_SKIP() << server_->Problem();
+    ::setenv("DISPLAY", server_->Display().c_str(), 1);
   }
+
+ private:
+  static inline testing::XServer* server_ = nullptr;
 };
+
+class WindowListTest : public OnPrivateXServer<testing::XServer::WindowManager::kNone> {};
 
 TEST_F(WindowListTest, CloseRequestGoesToEveryOtherWindowTitledExactly) {
   auto own = ApplicationWindow::Create(kTitle);
@@ -295,20 +301,7 @@ TEST_F(WindowListTest, ManagedWindowsAreFoundInsideTheirFramesInStackingOrder) {
   }
 }
 
-testing::XServer* openbox = nullptr;
-
-class WindowListUnderOpenboxTest : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() { openbox = new testing::XServer(testing::XServer::WindowManager::kOpenbox); }
-  static void TearDownTestSuite() {
-    delete openbox;
-    openbox = nullptr;
-  }
-  void SetUp() override {
-    if (openbox->Display().empty()) GTEST_SKIP() << openbox->Problem();
-    ::setenv("DISPLAY", openbox->Display().c_str(), 1);
-  }
-};
+class WindowListUnderOpenboxTest : public OnPrivateXServer<testing::XServer::WindowManager::kOpenbox> {};
 
 TEST_F(WindowListUnderOpenboxTest, ProgramWindowTitledExactlyIsAskedToCloseInsideItsFrame) {
   auto own = ApplicationWindow::Create(kTitle);
