@@ -15,7 +15,7 @@ note() { echo "bench: $*" >&2; }
 note "building in $build"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 targets=(bench_config_binding bench_download bench_download_once bench_terminals bench_plik_download
-         bench_window_timing bench_minimal_window ruv_virad)
+         bench_window_timing bench_minimal_window bench_window_list ruv_virad)
 cmake --build "$build" --target "${targets[@]}" >/dev/null
 exe() { realpath "$(find "$build" -name "$1" -type f -perm -u+x | head -1)"; }
 launcher_exe=$(exe ruv_virad.exe)
@@ -160,6 +160,8 @@ stop_last
 note "configuration and offered terminals"
 "$(exe bench_terminals)" --benchmark_format=json --benchmark_out="$work/terminals.json" >/dev/null 2>&1
 "$(exe bench_config_binding)" --benchmark_format=json --benchmark_out="$work/config.json" >/dev/null 2>&1
+note "window walk"
+"$(exe bench_window_list)" --benchmark_format=json --benchmark_out="$work/windows.json" >/dev/null 2>&1
 
 machine="$(nproc) CPUs, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1), \
 $(awk '/^MemTotal/ {printf "%.0f GiB", $2 / 1048576}' /proc/meminfo) memory, $(date -u '+%Y-%m-%d %H:%M UTC')"
@@ -169,7 +171,7 @@ work, runs, machine = sys.argv[1], int(sys.argv[2]), sys.argv[3]
 r = {k: float(v) for k, v in (line.split() for line in open(f"{work}/results"))}
 def bench(name):
     return {b["name"]: b for b in json.load(open(f"{work}/{name}.json"))["benchmarks"]}
-dl, term, cfg = bench("download"), bench("terminals"), bench("config")
+dl, term, cfg, win = bench("download"), bench("terminals"), bench("config"), bench("windows")
 mib = 2 ** 20
 size = r["size"]
 plik = size / mib / (r["plik_wall_ms"] / 1e3)
@@ -198,6 +200,8 @@ rows = [
     ("Configuration of 1,000 terminals × 12 files: load", ms(cfg["BM_LoadConfig"]),
      f"{cfg['BM_LoadConfig']['bytes_per_second'] / mib:.0f} MiB/s"),
     ("Configuration of 1,000 terminals × 12 files: load and read every value", ms(cfg["BM_LoadAndWalkConfig"]), ""),
+    ("Close requests to other launchers, 200 windows of another program under openbox", ms(win["Walk/openbox/200"]),
+     f"no window manager: {ms(win['Walk/plain/200'])}"),
 ]
 print("| Measure | Value | Comparison |")
 print("|---|---|---|")

@@ -1,5 +1,7 @@
 #include "TopLevelWindows.h"
 
+#include "ruv/platform/WindowList.h"
+
 #include <cstdlib>
 #include <cstring>
 
@@ -9,8 +11,6 @@ TopLevelWindows::TopLevelWindows(const char* display)
     : connection_(xcb_connect(display && *display ? display : nullptr, nullptr)) {
   if (!Ok()) return;
   root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
-  netWmName_ = Atom("_NET_WM_NAME");
-  utf8_ = Atom("UTF8_STRING");
 }
 
 TopLevelWindows::~TopLevelWindows() { xcb_disconnect(connection_); }
@@ -27,29 +27,18 @@ xcb_atom_t TopLevelWindows::Atom(const char* name) {
 
 std::vector<TopLevelWindows::Window> TopLevelWindows::List() {
   std::vector<Window> out;
-  auto* tree = xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root_), nullptr);
-  if (tree == nullptr) return out;
-  const xcb_window_t* children = xcb_query_tree_children(tree);
-  for (int i = 0; i < xcb_query_tree_children_length(tree); ++i) {
-    auto* attrs =
-        xcb_get_window_attributes_reply(connection_, xcb_get_window_attributes(connection_, children[i]), nullptr);
+  const std::vector<x11::TopLevelWindow> windows = x11::ListTopLevelWindows(connection_, root_);
+  std::vector<xcb_get_window_attributes_cookie_t> asked;
+  asked.reserve(windows.size());
+  for (const auto& w : windows) asked.push_back(xcb_get_window_attributes(connection_, w.id));
+  for (std::size_t i = 0; i < windows.size(); ++i) {
+    auto* attrs = xcb_get_window_attributes_reply(connection_, asked[i], nullptr);
+    // Viewable: mapped, and so is every window above it up to the root.
     const bool mapped = attrs && attrs->map_state == XCB_MAP_STATE_VIEWABLE;
     std::free(attrs);
-    std::string title = Property(children[i], netWmName_, utf8_);
-    if (title.empty()) title = Property(children[i], XCB_ATOM_WM_NAME, XCB_ATOM_STRING);
-    out.push_back({children[i], std::move(title), mapped});
+    out.push_back({windows[i].id, windows[i].title, mapped});
   }
-  std::free(tree);
   return out;
-}
-
-std::string TopLevelWindows::Property(xcb_window_t w, xcb_atom_t property, xcb_atom_t type) {
-  auto* r = xcb_get_property_reply(connection_, xcb_get_property(connection_, 0, w, property, type, 0, 1024), nullptr);
-  std::string s;
-  if (r)
-    s.assign(static_cast<const char*>(xcb_get_property_value(r)), static_cast<std::size_t>(xcb_get_property_value_length(r)));
-  std::free(r);
-  return s;
 }
 
 }  // namespace ruv::xwatch

@@ -25,17 +25,16 @@ class TopLevelWindows {
   struct Window {
     xcb_window_t id;
     std::string title;  // _NET_WM_NAME, else WM_NAME
-    bool mapped;
+    bool mapped;        // viewable, its frame included
   };
-  // The root's children, bottom of the stacking order first.
+  // The top-level windows as the launcher walks them (ruv::x11::ListTopLevelWindows):
+  // under a window manager that reparents, the windows it manages inside their
+  // frames, not the frames; bottom of the stacking order first.
   std::vector<Window> List();
 
  private:
-  std::string Property(xcb_window_t w, xcb_atom_t property, xcb_atom_t type);
-
   xcb_connection_t* connection_;
   xcb_window_t root_ = XCB_NONE;
-  xcb_atom_t netWmName_ = XCB_NONE, utf8_ = XCB_NONE;
 };
 
 }  // namespace ruv::xwatch

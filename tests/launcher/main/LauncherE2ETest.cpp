@@ -1,15 +1,18 @@
-// The launcher program itself, under a private X server (Xvfb), against the test
+// The launcher program itself, under a private X server (Xvfb) with a window
+// manager that reparents (openbox), as on a user's desktop, against the test
 // server on the port its built-in URL template names, with a fresh home, per-user
 // configuration directory and working directory per test.
 //
-// The launcher's windows are driven from outside through the X server: message
-// boxes are dismissed with a window-manager close request (as a user closing the
-// box does), and a terminal button is clicked with synthetic button events sent to
-// the main window.
+// The launcher's windows are driven from outside through the X server, the
+// windows the manager holds in its frames, not the frames: message boxes are
+// dismissed with a window-manager close request (as a user closing the box does),
+// and a terminal button is clicked with synthetic button events sent to the main
+// window.
 #include "ruv/provisioning/FileVersion.h"
 #include "LauncherTestSupport.h"
 
 #include "TopLevelWindows.h"
+#include "XServer.h"
 
 #include <gtest/gtest.h>
 
@@ -87,34 +90,6 @@ class Process {
  private:
   pid_t pid_ = -1;
   std::optional<int> exitCode_;
-};
-
-// Xvfb on a display number of its own choosing.
-class Xvfb {
- public:
-  Xvfb() {
-    int fds[2];
-    if (::pipe(fds) != 0) return;
-    process_.emplace(std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
-                                              "1024x768x24", "-nolisten", "tcp"},
-                     fs::current_path(), std::map<std::string, std::string>{});
-    ::close(fds[1]);
-    std::string line;
-    pollfd p{fds[0], POLLIN, 0};
-    char buf[32];
-    while (line.find('\n') == std::string::npos && ::poll(&p, 1, 10000) > 0) {
-      const ssize_t n = ::read(fds[0], buf, sizeof buf);
-      if (n <= 0) break;
-      line.append(buf, static_cast<std::size_t>(n));
-    }
-    ::close(fds[0]);
-    if (!line.empty() && std::isdigit(static_cast<unsigned char>(line[0]))) display_ = ":" + line.substr(0, line.find('\n'));
-  }
-  const std::string& Display() const { return display_; }
-
- private:
-  std::optional<Process> process_;
-  std::string display_;
 };
 
 // What the tests look at and do on the X server.
@@ -239,20 +214,19 @@ std::string Configuration() {
 class LauncherE2E : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (std::system("command -v Xvfb >/dev/null 2>&1") != 0) GTEST_SKIP() << "Xvfb is not installed";
     if (Env("RUV_E2E_PORT").empty()) GTEST_SKIP() << "no 127.0.0.1 port in the built-in URL template";
     root_ = fs::temp_directory_path() /
             ("ruv_e2e_" + std::to_string(::getpid()) + "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(root_);
     for (const char* d : {"home", "config", "cwd"}) fs::create_directories(root_ / d);
-    xvfb_.emplace();
-    if (xvfb_->Display().empty()) GTEST_SKIP() << "Xvfb did not start";
-    x_.emplace(xvfb_->Display());
+    xserver_.emplace(testing::XServer::WindowManager::kOpenbox);
+    if (xserver_->Display().empty()) GTEST_SKIP() << xserver_->Problem();
+    x_.emplace(xserver_->Display());
     fs::copy_file(Env("RUV_LAUNCHER_EXE"), root_ / "cwd" / "ruv_virad.exe");
   }
   void TearDown() override {
     x_.reset();
-    xvfb_.reset();
+    xserver_.reset();
     if (!root_.empty()) fs::remove_all(root_);
   }
 
@@ -266,7 +240,7 @@ class LauncherE2E : public ::testing::Test {
   std::unique_ptr<Process> Launch(const std::string& name = "ruv_virad.exe") {
     return std::make_unique<Process>(
         std::vector<std::string>{(root_ / "cwd" / name).string()}, root_ / "cwd",
-        std::map<std::string, std::string>{{"DISPLAY", xvfb_->Display()},
+        std::map<std::string, std::string>{{"DISPLAY", xserver_->Display()},
                                            {"QT_QPA_PLATFORM", "xcb"},
                                            {"HOME", (root_ / "home").string()},
                                            {"XDG_CONFIG_HOME", (root_ / "config").string()},
@@ -295,7 +269,7 @@ class LauncherE2E : public ::testing::Test {
   }
 
   fs::path root_;
-  std::optional<Xvfb> xvfb_;
+  std::optional<testing::XServer> xserver_;
   std::optional<XClient> x_;
 };
 

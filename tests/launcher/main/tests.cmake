@@ -16,7 +16,7 @@ if(TARGET ruv_virad AND ruv_e2e_match)
   set(ruv_e2e_port ${CMAKE_MATCH_1})
   ruv_test(test_launcher_e2e
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/LauncherE2ETest.cpp
-    DEPS ruv_provisioning_version ruv_xwatch
+    DEPS ruv_provisioning_version ruv_xwatch ruv_test_xserver
     ENV "no_proxy=127.0.0.1,localhost"
         "RUV_E2E_PORT=${ruv_e2e_port}"
         "RUV_LAUNCHER_EXE=$<TARGET_FILE:ruv_virad>"

@@ -1,9 +1,11 @@
 #include "ruv/platform/WindowList.h"
 
-#include <fcntl.h>
+#include "XServer.h"
+
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
@@ -11,53 +13,15 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <optional>
 #include <set>
 #include <thread>
+#include <vector>
 
 namespace ruv::x11 {
 namespace {
 
 constexpr const char* kTitle = "ruv_virad";
-
-// A private X server on a free display, started for this test program.
-class XServer {
- public:
-  XServer() {
-    int fds[2];
-    if (::pipe(fds) != 0) return;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::close(fds[0]);
-      const int null = ::open("/dev/null", O_RDWR);
-      ::dup2(null, 0), ::dup2(null, 1), ::dup2(null, 2);
-      const std::string fd = std::to_string(fds[1]);
-      ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    ::close(fds[1]);
-    std::string number;
-    pollfd p{fds[0], POLLIN, 0};
-    char ch = 0;
-    while (::poll(&p, 1, 10000) == 1 && ::read(fds[0], &ch, 1) == 1 && ch != '\n') number += ch;
-    ::close(fds[0]);
-    if (!number.empty()) display_ = ":" + number;
-  }
-  ~XServer() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
-      ::waitpid(pid_, nullptr, 0);
-    }
-  }
-  const std::string& Display() const { return display_; }
-
- private:
-  pid_t pid_ = -1;
-  std::string display_;
-};
-
-XServer* server = nullptr;
 
 // Another program's windows, made with plain xcb.
 class Client {
@@ -68,11 +32,14 @@ class Client {
     netName_ = Atom("_NET_WM_NAME");
   }
   ~Client() { xcb_disconnect(c_); }
-  // A top-level window with the given _NET_WM_NAME (UTF-8) and WM_NAME (STRING).
-  xcb_window_t Window(std::optional<std::string> netName, std::optional<std::string> name) {
+  // A window with the given _NET_WM_NAME (UTF-8) and WM_NAME (STRING), a
+  // top-level one unless a parent is given.
+  xcb_window_t Window(std::optional<std::string> netName, std::optional<std::string> name,
+                      xcb_window_t parent = XCB_NONE) {
     const xcb_window_t w = xcb_generate_id(c_);
-    xcb_create_window(c_, XCB_COPY_FROM_PARENT, w, screen_->root, 0, 0, 10, 10, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
-                      screen_->root_visual, 0, nullptr);
+    xcb_create_window(c_, XCB_COPY_FROM_PARENT, w, parent == XCB_NONE ? screen_->root : parent, 0, 0, 10, 10, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, screen_->root_visual, 0, nullptr);
+    created_.insert(w);
     if (netName)
       xcb_change_property(c_, XCB_PROP_MODE_REPLACE, w, netName_, utf8_, 8, netName->size(), netName->data());
     if (name)
@@ -81,6 +48,41 @@ class Client {
     xcb_map_window(c_, w);
     Sync();
     return w;
+  }
+  // How a window manager tells which windows it manages: WM_STATE on each
+  // (ICCCM), its client list on the root (_NET_CLIENT_LIST), or both.
+  enum class Marking { kWmState, kClientList, kBoth };
+  // Marks the windows as managed, in the normal state, as a window manager does
+  // with the windows it has put into its frames.
+  void Manage(const std::vector<xcb_window_t>& windows, Marking marking) {
+    if (marking != Marking::kClientList) {
+      const xcb_atom_t wmState = Atom("WM_STATE");
+      const uint32_t state[] = {1, XCB_NONE};
+      for (xcb_window_t w : windows)
+        xcb_change_property(c_, XCB_PROP_MODE_REPLACE, w, wmState, wmState, 32, 2, state);
+    }
+    if (marking != Marking::kWmState)
+      xcb_change_property(c_, XCB_PROP_MODE_REPLACE, screen_->root, Atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW, 32,
+                          windows.size(), windows.data());
+    Sync();
+  }
+  void ForgetClientList() {
+    xcb_delete_property(c_, screen_->root, Atom("_NET_CLIENT_LIST"));
+    Sync();
+  }
+  xcb_window_t Parent(xcb_window_t w) {
+    auto* r = xcb_query_tree_reply(c_, xcb_query_tree(c_, w), nullptr);
+    const xcb_window_t parent = r ? r->parent : xcb_window_t{XCB_NONE};
+    std::free(r);
+    return parent;
+  }
+  xcb_window_t Root() const { return screen_->root; }
+  // The windows of ListTopLevelWindows that this client made, in its order.
+  std::vector<TopLevelWindow> ListedOwnWindows() {
+    std::vector<TopLevelWindow> out;
+    for (auto& w : ListTopLevelWindows(c_, screen_->root))
+      if (created_.count(w.id)) out.push_back(std::move(w));
+    return out;
   }
   void Sync() { std::free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr)); }
   // Windows that got a WM_PROTOCOLS client message, gathered until `until` has one.
@@ -115,6 +117,7 @@ class Client {
   xcb_screen_t* screen_;
   xcb_atom_t utf8_, netName_;
   std::set<xcb_window_t> got_;
+  std::set<xcb_window_t> created_;
 };
 
 bool AwaitCloseRequest(ApplicationWindow& window) {
@@ -127,18 +130,106 @@ bool AwaitCloseRequest(ApplicationWindow& window) {
   return false;
 }
 
-class WindowListTest : public ::testing::Test {
+// Another program, in a process of its own: one mapped top-level window with
+// the title (both _NET_WM_NAME and WM_NAME) that takes WM_DELETE_WINDOW and
+// ends the program when asked to close, as applications do.
+class WindowProgram {
+ public:
+  explicit WindowProgram(const std::string& title) {
+    int fds[2];
+    if (::pipe(fds) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::close(fds[0]);
+      Run(title, fds[1]);
+    }
+    ::close(fds[1]);
+    // The child reports its window once the window is mapped, which under a
+    // window manager is after the manager has put it into a frame.
+    pollfd p{fds[0], POLLIN, 0};
+    if (::poll(&p, 1, 10000) != 1 || ::read(fds[0], &window_, sizeof window_) != sizeof window_) window_ = XCB_NONE;
+    ::close(fds[0]);
+  }
+  ~WindowProgram() {
+    if (pid_ > 0 && !exitCode_) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+  }
+  xcb_window_t Window() const { return window_; }
+  // The exit code once the program has ended within the time, -1 for a signal.
+  std::optional<int> ExitCode(std::chrono::milliseconds within) {
+    const auto deadline = std::chrono::steady_clock::now() + within;
+    while (!exitCode_) {
+      int status = 0;
+      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+        exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      } else {
+        if (std::chrono::steady_clock::now() >= deadline) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+    }
+    return exitCode_;
+  }
+
+ private:
+  [[noreturn]] static void Run(const std::string& title, int report) {
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(c)) ::_exit(2);
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    auto atom = [&](const char* name) {
+      auto* r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, std::strlen(name), name), nullptr);
+      const xcb_atom_t a = r ? r->atom : xcb_atom_t{XCB_ATOM_NONE};
+      std::free(r);
+      return a;
+    };
+    const xcb_atom_t protocols = atom("WM_PROTOCOLS"), deleteWindow = atom("WM_DELETE_WINDOW");
+    const xcb_window_t w = xcb_generate_id(c);
+    const uint32_t events[] = {XCB_EVENT_MASK_STRUCTURE_NOTIFY};
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, w, screen->root, 0, 0, 120, 40, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                      screen->root_visual, XCB_CW_EVENT_MASK, events);
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, atom("_NET_WM_NAME"), atom("UTF8_STRING"), 8, title.size(),
+                        title.data());
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, title.size(), title.data());
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, protocols, XCB_ATOM_ATOM, 32, 1, &deleteWindow);
+    xcb_map_window(c, w);
+    xcb_flush(c);
+    while (xcb_generic_event_t* ev = xcb_wait_for_event(c)) {
+      const auto type = ev->response_type & 0x7F;
+      if (type == XCB_MAP_NOTIFY && ::write(report, &w, sizeof w) != sizeof w) ::_exit(3);
+      const auto* msg = reinterpret_cast<const xcb_client_message_event_t*>(ev);
+      if (type == XCB_CLIENT_MESSAGE && msg->type == protocols && msg->data.data32[0] == deleteWindow) ::_exit(0);
+      std::free(ev);
+    }
+    ::_exit(4);
+  }
+
+  pid_t pid_ = -1;
+  xcb_window_t window_ = XCB_NONE;
+  std::optional<int> exitCode_;
+};
+
+// The tests of a suite share one private X server, with or without a window
+// manager; $DISPLAY names it.
+template <testing::XServer::WindowManager kWindowManager>
+class OnPrivateXServer : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { server = new XServer; }
+  static void SetUpTestSuite() { server_ = new testing::XServer(kWindowManager); }
   static void TearDownTestSuite() {
-    delete server;
-    server = nullptr;
+    delete server_;
+    server_ = nullptr;
   }
   void SetUp() override {
-    if (server->Display().empty()) GTEST_SKIP() << "Xvfb is not available";
-    ::setenv("DISPLAY", server->Display().c_str(), 1);
+    if (server_->Display().empty()) GTEST_SKIP() << server_->Problem();
+    ::setenv("DISPLAY", server_->Display().c_str(), 1);
   }
+
+ private:
+  static inline testing::XServer* server_ = nullptr;
 };
+
+class WindowListTest : public OnPrivateXServer<testing::XServer::WindowManager::kNone> {};
 
 TEST_F(WindowListTest, CloseRequestGoesToEveryOtherWindowTitledExactly) {
   auto own = ApplicationWindow::Create(kTitle);
@@ -175,6 +266,74 @@ TEST_F(WindowListTest, TitlesAreReadUpTo255Characters) {
   EXPECT_EQ(PostCloseToWindowsTitled(title255, nullptr), 1);
   EXPECT_TRUE(AwaitCloseRequest(*window));
   EXPECT_EQ(PostCloseToWindowsTitled("", nullptr), 0) << "untitled windows are never asked to close";
+}
+
+// Frames as a reparenting window manager builds them, made by hand on a server
+// without one, marked managed in each way a manager may use: the managed window
+// is marked, the frame and its decorations are not.
+TEST_F(WindowListTest, ManagedWindowsAreFoundInsideTheirFramesInStackingOrder) {
+  for (const auto marking : {Client::Marking::kWmState, Client::Marking::kClientList, Client::Marking::kBoth}) {
+    SCOPED_TRACE(static_cast<int>(marking));
+    Client client;
+    const xcb_window_t bottom = client.Window(kTitle, kTitle);  // left alone by the manager
+    const xcb_window_t frame = client.Window(std::nullopt, std::nullopt);
+    client.Window(std::nullopt, std::nullopt, frame);  // a decoration
+    const xcb_window_t wrapper = client.Window(std::nullopt, std::nullopt, frame);
+    const xcb_window_t nested = client.Window(kTitle, kTitle, wrapper);
+    // A frame that shows the title of what it holds, here two tabs.
+    const xcb_window_t tabbed = client.Window(kTitle, kTitle);
+    const xcb_window_t capitalTab = client.Window("Ruv_virad", "Ruv_virad", tabbed);
+    const xcb_window_t tab = client.Window(kTitle, kTitle, tabbed);
+    // An unmanaged application window: its subwindows are not top-level.
+    const xcb_window_t application = client.Window(kTitle, kTitle);
+    client.Window(kTitle, kTitle, application);
+    // Managed where it is, by a manager that does not reparent.
+    const xcb_window_t topmost = client.Window(kTitle, kTitle);
+    client.Manage({topmost, nested, tab, capitalTab}, marking);
+
+    std::vector<xcb_window_t> listed;
+    for (const TopLevelWindow& w : client.ListedOwnWindows()) listed.push_back(w.id);
+    EXPECT_EQ(listed, (std::vector<xcb_window_t>{bottom, nested, capitalTab, tab, application, topmost}));
+
+    EXPECT_EQ(PostCloseToWindowsTitled(kTitle, nullptr), 5);
+    EXPECT_EQ(client.CloseRequests(topmost), (std::set<xcb_window_t>{bottom, nested, tab, application, topmost}));
+    client.ForgetClientList();
+  }
+}
+
+class WindowListUnderOpenboxTest : public OnPrivateXServer<testing::XServer::WindowManager::kOpenbox> {};
+
+TEST_F(WindowListUnderOpenboxTest, ProgramWindowTitledExactlyIsAskedToCloseInsideItsFrame) {
+  auto own = ApplicationWindow::Create(kTitle);
+  auto otherLauncher = ApplicationWindow::Create(kTitle);  // never mapped, so never put into a frame
+  ASSERT_TRUE(own && otherLauncher);
+  WindowProgram exact(kTitle), trailingBlank("ruv_virad "), capital("Ruv_virad");
+  Client x;
+  for (WindowProgram* p : {&exact, &trailingBlank, &capital}) {
+    ASSERT_NE(p->Window(), XCB_NONE) << "a program window was not mapped";
+    EXPECT_NE(x.Parent(p->Window()), x.Root()) << "openbox did not put it into a frame";
+  }
+  // The managed windows are listed once each, and their frames not at all.
+  std::multiset<xcb_window_t> listed;
+  for (const TopLevelWindow& w : ListTopLevelWindows(nullptr, x.Root())) listed.insert(w.id);
+  EXPECT_TRUE(listed.empty()) << "no connection, no windows";
+  {
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    for (const TopLevelWindow& w : ListTopLevelWindows(c, x.Root())) listed.insert(w.id);
+    xcb_disconnect(c);
+  }
+  for (WindowProgram* p : {&exact, &trailingBlank, &capital}) {
+    EXPECT_EQ(listed.count(p->Window()), 1u);
+    EXPECT_EQ(listed.count(x.Parent(p->Window())), 0u);
+  }
+
+  EXPECT_EQ(PostCloseToWindowsTitled(kTitle, own.get()), 2);
+  EXPECT_EQ(exact.ExitCode(std::chrono::seconds(5)), 0) << "the program was not asked to close";
+  EXPECT_TRUE(AwaitCloseRequest(*otherLauncher));
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_FALSE(trailingBlank.ExitCode(std::chrono::milliseconds(0))) << "\"ruv_virad \" was asked to close";
+  EXPECT_FALSE(capital.ExitCode(std::chrono::milliseconds(0))) << "\"Ruv_virad\" was asked to close";
+  EXPECT_FALSE(own->TakeCloseRequest()) << "the own window is skipped";
 }
 
 TEST(WindowListNoDisplayTest, NothingHappensWithoutAReachableDisplay) {
