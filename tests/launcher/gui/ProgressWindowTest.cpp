@@ -246,7 +246,7 @@ TEST_F(ProgressWindowTest, AFailedJobsErrorBoxIsAnsweredBeforeExecuteReturns) {
   QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(1); });
   guard.start(10000);
   bool answeredBeforeReturn = false, workerEndedBeforeReturn = false;
-  // As the main window does: run the job, then end the program with a queued quit.
+  // As the main window does: run the job, then end the program once the click is done.
   QTimer::singleShot(0, [&] {
     window->Execute(TRunnableWithProgressGeneric::Create(
         [](const std::shared_ptr<TProgressListener>& l) {
@@ -256,7 +256,7 @@ TEST_F(ProgressWindowTest, AFailedJobsErrorBoxIsAnsweredBeforeExecuteReturns) {
         2));
     answeredBeforeReturn = answered;
     workerEndedBeforeReturn = w->watek()->WaitFor(0ms);
-    QMetaObject::invokeMethod(&App(), &QCoreApplication::quit, Qt::QueuedConnection);
+    QCoreApplication::exit(0);
   });
   EXPECT_EQ(App().exec(), 0);
   EXPECT_TRUE(answeredBeforeReturn);
