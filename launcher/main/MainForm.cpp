@@ -15,7 +15,6 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QImage>
-#include <QMetaObject>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
@@ -207,7 +206,7 @@ void TMainForm::FormShow() {
     // size), and its size stays fixed as on every other path.
     UlozLinieLinku();
     const QSize zasieg = ZasiegKontrolek();
-    if (zasieg.width() <= kNajwiekszyRozmiar && zasieg.height() <= kNajwiekszyRozmiar) DopasujRozmiar(0);
+    if (RozmiarOknaDozwolony(zasieg.width(), zasieg.height())) DopasujRozmiar(0);
     setFixedSize(size());
   }
 }

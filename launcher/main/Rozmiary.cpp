@@ -17,8 +17,12 @@ int RozmiarOkna(std::string_view nazwa, std::string_view tekst) {
   return wartosc;
 }
 
+bool RozmiarOknaDozwolony(std::int64_t szerokosc, std::int64_t wysokosc) {
+  return szerokosc <= kNajwiekszyRozmiar && wysokosc <= kNajwiekszyRozmiar;
+}
+
 void SprawdzRozmiarOkna(std::int64_t szerokosc, std::int64_t wysokosc) {
-  if (szerokosc > kNajwiekszyRozmiar || wysokosc > kNajwiekszyRozmiar) {
+  if (!RozmiarOknaDozwolony(szerokosc, wysokosc)) {
     const std::string najwiecej = std::to_string(kNajwiekszyRozmiar);
     throw Exception("Okno programu byłoby zbyt duże: " + std::to_string(szerokosc) + " x " +
                     std::to_string(wysokosc) + " pikseli, a dozwolone jest najwyżej " + najwiecej + " x " +

@@ -23,6 +23,9 @@ inline constexpr int kNajwiekszyRozmiar = 4096;
 // konfiguracyjnym: "<tekst>". Dozwolone są wartości od 0 do 4096."
 int RozmiarOkna(std::string_view nazwa, std::string_view tekst);
 
+// Whether a client area of `szerokosc` x `wysokosc` pixels is one the window can be.
+bool RozmiarOknaDozwolony(std::int64_t szerokosc, std::int64_t wysokosc);
+
 // Checks the client area that the layout asks for, `szerokosc` x `wysokosc` pixels
 // (computed in 64 bits, so a product of sizes never overflows on its way here).
 // Either side past kNajwiekszyRozmiar raises an Exception that names both.
