@@ -1,7 +1,6 @@
 #include "ruv/platform/Files.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -67,108 +66,100 @@ bool DirectoryExists(std::string_view path) {
 
 namespace {
 
-// Large files go to the temporary file in stretches of this size. After each
-// stretch the disk is asked to start writing it out, so the flush before the
-// rename finds most of the file already on its way instead of starting on all of it.
-constexpr size_t kStretch = size_t{8} << 20;
+// After every stretch of this size the disk is asked to start writing it out, so
+// the flush before the rename finds most of the file already on its way instead
+// of starting on all of it.
+constexpr std::uint64_t kStretch = std::uint64_t{8} << 20;
 // Each write call hands over at most this much. The page cache takes blocks about
 // as large as each write: small ones are carved from memory the system already
-// uses (pages this write has just handed back among them), while writes of a MiB
-// or more ask for large free blocks, which a virtual machine that gives free
-// memory back to its host must first get back (a 256 MiB file took some 60 ms
-// to write in 128 KiB calls and 250 to 800 ms in 1 and 8 MiB ones).
-constexpr size_t kWriteCall = size_t{128} << 10;
-// Memory is handed back in whole 2 MiB units, so that a body the system backed
-// with huge pages is not split into small pages first.
-constexpr uintptr_t kReleaseUnit = uintptr_t{2} << 20;
-
-// Gives the whole release units of [begin, end) back to the system; the bytes
-// there read as zeros afterwards. Returns the address up to which it released.
-uintptr_t Release(uintptr_t begin, uintptr_t end) {
-  const uintptr_t from = (begin + kReleaseUnit - 1) & ~(kReleaseUnit - 1);
-  const uintptr_t to = end & ~(kReleaseUnit - 1);
-  if (to <= from) return begin;
-  // Only a hint to the memory manager: memory that stays is freed with the buffer.
-  ::madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED);
-  return to;
-}
-
-void WriteThroughTemporary(std::string_view path, const char* data, size_t size, bool executable, bool release) {
-  const std::string target(path);
-  const auto slash = target.rfind('/');
-  const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
-  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-  std::string tmp = dir + "/." + base + ".XXXXXX";
-  PendingWrites& pending = Pending();
-  int fd = -1;
-  int created = 0;
-  {
-    const std::lock_guard lock(pending.mutex);
-    fd = ::mkstemp(tmp.data());
-    created = errno;
-    if (fd >= 0) pending.temporaries.insert(tmp);
-  }
-  if (fd < 0) RaiseIo("Cannot create a temporary file beside", target, created);
-  auto removeTemporary = [&] {
-    const std::lock_guard lock(pending.mutex);
-    ::unlink(tmp.c_str());
-    pending.temporaries.erase(tmp);
-  };
-  auto fail = [&](const char* what) {
-    const int err = errno;
-    ::close(fd);
-    removeTemporary();
-    RaiseIo(what, target, err);
-  };
-  if (::fchmod(fd, (executable ? 0755 : 0644) & ~ProcessUmask()) != 0) fail("Cannot set the mode of");
-  uintptr_t released = reinterpret_cast<uintptr_t>(data);
-  for (size_t done = 0; done < size;) {
-    const size_t stretch = std::min(kStretch, size - done);
-    for (size_t written = 0; written < stretch;) {
-      const ssize_t n = ::write(fd, data + done + written, std::min(kWriteCall, stretch - written));
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        fail("Cannot write");
-      }
-      written += static_cast<size_t>(n);
-    }
-    // Starts the write-out of this stretch without waiting for it; a failure
-    // shows in the flush below.
-    if (done + stretch < size) {
-      ::sync_file_range(fd, static_cast<off_t>(done), static_cast<off_t>(stretch), SYNC_FILE_RANGE_WRITE);
-    }
-    done += stretch;
-    if (release) released = Release(released, reinterpret_cast<uintptr_t>(data) + done);
-  }
-  if (::fsync(fd) != 0) fail("Cannot write");
-  if (::close(fd) != 0) {
-    const int err = errno;
-    removeTemporary();
-    RaiseIo("Cannot write", target, err);
-  }
-  int renamed = 0;
-  int err = 0;
-  {
-    const std::lock_guard lock(pending.mutex);
-    renamed = ::rename(tmp.c_str(), target.c_str());
-    err = errno;
-    if (renamed != 0) ::unlink(tmp.c_str());
-    pending.temporaries.erase(tmp);
-  }
-  if (renamed != 0) RaiseIo("Cannot replace", target, err);
-}
+// uses, while writes of a MiB or more ask for large free blocks, which a virtual
+// machine that gives free memory back to its host must first get back (a 256 MiB
+// file took some 60 ms to write in 128 KiB calls and 250 to 800 ms in 1 and 8 MiB
+// ones).
+constexpr std::size_t kWriteCall = std::size_t{128} << 10;
 
 }  // namespace
 
-void WriteFileAtomically(std::string_view path, std::string_view data, bool executable) {
-  WriteThroughTemporary(path, data.data(), data.size(), executable, false);
+AtomicFileWriter::AtomicFileWriter(std::string_view path, bool executable) : target_(path) {
+  const auto slash = target_.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : target_.substr(0, slash));
+  const std::string base = slash == std::string::npos ? target_ : target_.substr(slash + 1);
+  std::string tmp = dir + "/." + base + ".XXXXXX";
+  PendingWrites& pending = Pending();
+  int created = 0;
+  {
+    const std::lock_guard lock(pending.mutex);
+    fd_ = ::mkostemp(tmp.data(), O_CLOEXEC);
+    created = errno;
+    if (fd_ >= 0) pending.temporaries.insert(tmp);
+  }
+  if (fd_ < 0) RaiseIo("Cannot create a temporary file beside", target_, created);
+  temporary_ = std::move(tmp);
+  if (::fchmod(fd_, (executable ? 0755 : 0644) & ~ProcessUmask()) != 0) Fail("Cannot set the mode of", errno);
 }
 
-void MoveIntoFileAtomically(std::string_view path, std::string data, bool executable) {
-  // data is this function's own: what has gone to the file is handed back to the
-  // system at once, for the page cache to take, instead of the file being held
-  // twice (once here, once there) until the end.
-  WriteThroughTemporary(path, data.data(), data.size(), executable, true);
+AtomicFileWriter::~AtomicFileWriter() { RemoveTemporary(); }
+
+void AtomicFileWriter::RemoveTemporary() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  if (temporary_.empty()) return;
+  PendingWrites& pending = Pending();
+  const std::lock_guard lock(pending.mutex);
+  ::unlink(temporary_.c_str());
+  pending.temporaries.erase(temporary_);
+  temporary_.clear();
+}
+
+void AtomicFileWriter::Fail(const char* what, int err) {
+  RemoveTemporary();
+  RaiseIo(what, target_, err);
+}
+
+void AtomicFileWriter::Write(std::string_view data) {
+  if (fd_ < 0) RaiseIo("Cannot write", target_, EBADF);
+  while (!data.empty()) {
+    const ssize_t n = ::write(fd_, data.data(), std::min(kWriteCall, data.size()));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      Fail("Cannot write", errno);
+    }
+    data.remove_prefix(static_cast<std::size_t>(n));
+    written_ += static_cast<std::uint64_t>(n);
+    // Starts the write-out of the last whole stretch without waiting for it; a
+    // failure shows in the flush of Commit.
+    if (written_ - sentToDisk_ >= kStretch) {
+      ::sync_file_range(fd_, static_cast<off_t>(sentToDisk_), static_cast<off_t>(written_ - sentToDisk_),
+                        SYNC_FILE_RANGE_WRITE);
+      sentToDisk_ = written_;
+    }
+  }
+}
+
+void AtomicFileWriter::Commit() {
+  if (fd_ < 0) RaiseIo("Cannot write", target_, EBADF);
+  if (::fsync(fd_) != 0) Fail("Cannot write", errno);
+  const int closed = ::close(fd_);
+  fd_ = -1;
+  if (closed != 0) Fail("Cannot write", errno);
+  int renamed = 0;
+  int err = 0;
+  {
+    PendingWrites& pending = Pending();
+    const std::lock_guard lock(pending.mutex);
+    renamed = ::rename(temporary_.c_str(), target_.c_str());
+    err = errno;
+    if (renamed != 0) ::unlink(temporary_.c_str());
+    pending.temporaries.erase(temporary_);
+    temporary_.clear();
+  }
+  if (renamed != 0) RaiseIo("Cannot replace", target_, err);
+}
+
+void WriteFileAtomically(std::string_view path, std::string_view data, bool executable) {
+  AtomicFileWriter file(path, executable);
+  file.Write(data);
+  file.Commit();
 }
 
 void AbandonWritesInProgress() {

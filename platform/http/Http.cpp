@@ -2,7 +2,9 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -11,10 +13,6 @@
 
 namespace ruv::http {
 namespace {
-
-// Large files are reserved up front from the announced length, so the body is
-// not copied while it grows; lengths above this are grown step by step.
-constexpr curl_off_t kMaxReserve = curl_off_t{1} << 30;
 
 std::mutex g_hooks_mutex;
 std::optional<std::string> g_ca_file;
@@ -29,29 +27,42 @@ void InitCurlOnce() {
   });
 }
 
-struct Sink {
+// One transfer's way from libcurl to the sink, with the bound kept on the way.
+struct Transfer {
   CURL* curl;
-  std::string body;
-  bool reserved = false;
-  bool outOfMemory = false;
+  BodySink& sink;
+  std::int64_t maxBytes;
+  std::int64_t received = 0;
+  bool started = false;
+  bool tooLarge = false;
+  std::exception_ptr sinkError;
 };
 
 size_t WriteBody(char* data, size_t size, size_t count, void* user) {
-  auto* sink = static_cast<Sink*>(user);
+  auto* t = static_cast<Transfer*>(user);
   const size_t n = size * count;
+  // Returning less than n aborts the transfer.
   try {
-    if (!sink->reserved) {
-      sink->reserved = true;
+    if (!t->started) {
+      t->started = true;
       curl_off_t length = -1;
-      if (curl_easy_getinfo(sink->curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK && length > 0 &&
-          length <= kMaxReserve) {
-        sink->body.reserve(static_cast<size_t>(length));
+      if (curl_easy_getinfo(t->curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK && length >= 0) {
+        if (length > t->maxBytes) {
+          t->tooLarge = true;
+          return 0;
+        }
+        t->sink.Announced(length);
       }
     }
-    sink->body.append(data, n);
-  } catch (const std::bad_alloc&) {
-    sink->outOfMemory = true;
-    return 0;  // aborts the transfer
+    if (n > static_cast<std::uint64_t>(t->maxBytes - t->received)) {
+      t->tooLarge = true;
+      return 0;
+    }
+    t->received += static_cast<std::int64_t>(n);
+    t->sink.Write(std::string_view(data, n));
+  } catch (...) {
+    t->sinkError = std::current_exception();
+    return 0;
   }
   return n;
 }
@@ -92,7 +103,7 @@ std::string EncodeUrl(const std::string& url) {
   return out;
 }
 
-std::string Get(const std::string& url, bool tls, std::stop_token stop) {
+void Get(const std::string& url, bool tls, BodySink& sink, std::int64_t maxBytes, std::stop_token stop) {
   InitCurlOnce();
   std::optional<std::string> caFile;
   TransferLimits limits;
@@ -104,7 +115,7 @@ std::string Get(const std::string& url, bool tls, std::stop_token stop) {
   std::unique_ptr<CURL, CurlDeleter> handle(curl_easy_init());
   if (!handle) throw EIdException("Cannot set up the HTTP request");
   CURL* curl = handle.get();
-  Sink sink{curl, {}};
+  Transfer transfer{curl, sink, std::max<std::int64_t>(maxBytes, 0), 0, false, false, nullptr};
   char error[CURL_ERROR_SIZE] = {};
   const std::string encoded = EncodeUrl(url);
   const char* protocols = tls ? "http,https" : "http";
@@ -125,8 +136,11 @@ std::string Get(const std::string& url, bool tls, std::stop_token stop) {
   if (caFile) Set(curl, CURLOPT_CAINFO, caFile->c_str());
   Set(curl, CURLOPT_ERRORBUFFER, error);
   Set(curl, CURLOPT_BUFFERSIZE, 256L * 1024);
+  // An announced length above the bound fails the transfer before its body; the
+  // write callback holds the bound for bodies without one.
+  Set(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(transfer.maxBytes));
   Set(curl, CURLOPT_WRITEFUNCTION, &WriteBody);
-  Set(curl, CURLOPT_WRITEDATA, static_cast<void*>(&sink));
+  Set(curl, CURLOPT_WRITEDATA, static_cast<void*>(&transfer));
   if (stop.stop_possible()) {
     Set(curl, CURLOPT_XFERINFOFUNCTION, &StopRequested);
     Set(curl, CURLOPT_XFERINFODATA, static_cast<void*>(&stop));
@@ -134,13 +148,36 @@ std::string Get(const std::string& url, bool tls, std::stop_token stop) {
   }
 
   const CURLcode rc = curl_easy_perform(curl);
+  if (transfer.sinkError) std::rethrow_exception(transfer.sinkError);
   if (rc == CURLE_ABORTED_BY_CALLBACK && stop.stop_requested()) throw EIdException("The transfer was stopped");
-  if (sink.outOfMemory) throw EIdException("Not enough memory for the downloaded file");
+  if (transfer.tooLarge || rc == CURLE_FILESIZE_EXCEEDED)
+    throw EBodyTooLarge("The file is larger than " + std::to_string(transfer.maxBytes) + " bytes");
   if (rc != CURLE_OK) throw EIdSocketError(error[0] ? std::string(error) : std::string(curl_easy_strerror(rc)));
   long status = 0;
   curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
   if (status < 200 || status > 299) throw EIdException("HTTP status " + std::to_string(status));
-  return std::move(sink.body);
+}
+
+void StringSink::Announced(std::int64_t length) {
+  try {
+    body_.reserve(static_cast<std::size_t>(length));
+  } catch (const std::bad_alloc&) {
+    throw EIdException("Not enough memory for the downloaded file");
+  }
+}
+
+void StringSink::Write(std::string_view bytes) {
+  try {
+    body_.append(bytes);
+  } catch (const std::bad_alloc&) {
+    throw EIdException("Not enough memory for the downloaded file");
+  }
+}
+
+std::string Get(const std::string& url, bool tls, std::int64_t maxBytes, std::stop_token stop) {
+  StringSink sink;
+  Get(url, tls, sink, maxBytes, std::move(stop));
+  return sink.Take();
 }
 
 void SetCaFileForTesting(std::optional<std::string> caFile) {

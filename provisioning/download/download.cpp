@@ -1,4 +1,5 @@
 #include <chrono>
+#include <string_view>
 #include <thread>
 
 #include "ruv/platform/Exception.h"
@@ -9,6 +10,8 @@
 
 namespace ruv::provisioning {
 namespace {
+
+constexpr const char* kNiemozliwe = "Niemożliwe było sciągnięcie pliku";
 
 bool BeginsWithLowerHttps(const std::string& url) { return url.compare(0, 5, "https") == 0; }
 
@@ -45,23 +48,52 @@ std::optional<std::string> FormatUrl(const std::string& szablon, const std::stri
   return out;
 }
 
-TMemoryStream downloadToStream(const std::string& szablonyAdresow, const std::string& nazwaPliku,
-                               std::stop_token stop) {
+void downloadToTarget(const std::string& szablonyAdresow, const std::string& nazwaPliku, IDownloadTarget& target,
+                      std::int64_t maxBytes, std::stop_token stop) {
+  bool zaDuzy = false;
   for (const auto& szablon : strings::SplitDelimitedText(szablonyAdresow)) {
     // A stopped call tries no further template.
-    if (stop.stop_requested()) break;
+    if (stop.stop_requested()) throw Exception(kNiemozliwe);
     const auto url = FormatUrl(szablon, nazwaPliku);
     if (!url) continue;
     try {
-      // Each attempt fills a body of its own: a failed one leaves nothing in the result.
-      TMemoryStream result(http::Get(SlashesInPath(*url), BeginsWithLowerHttps(*url), stop));
-      result.Seek(0, TMemoryStream::Origin::End);
-      return result;
-    } catch (const std::exception&) {
+      // Each attempt starts from nothing: a failed one leaves nothing in the result.
+      target.Begin();
+      http::Get(SlashesInPath(*url), BeginsWithLowerHttps(*url), target, maxBytes, stop);
+      return;
+    } catch (const EBodyTooLarge&) {
+      zaDuzy = true;
+    } catch (const EIdException&) {
       // The next template is tried; single failures are not reported.
     }
   }
-  throw Exception("Niemożliwe było sciągnięcie pliku");
+  if (zaDuzy) throw EFileTooLarge(kNiemozliwe);
+  throw Exception(kNiemozliwe);
+}
+
+namespace {
+
+// A body kept in memory; each attempt starts from an empty one.
+class TPobieranieDoPamieci final : public IDownloadTarget {
+ public:
+  void Begin() override { body_.Take(); }
+  void Announced(std::int64_t length) override { body_.Announced(length); }
+  void Write(std::string_view bytes) override { body_.Write(bytes); }
+  std::string Take() { return body_.Take(); }
+
+ private:
+  http::StringSink body_;
+};
+
+}  // namespace
+
+TMemoryStream downloadToStream(const std::string& szablonyAdresow, const std::string& nazwaPliku,
+                               std::stop_token stop, std::int64_t maxBytes) {
+  TPobieranieDoPamieci target;
+  downloadToTarget(szablonyAdresow, nazwaPliku, target, maxBytes, std::move(stop));
+  TMemoryStream result(target.Take());
+  result.Seek(0, TMemoryStream::Origin::End);
+  return result;
 }
 
 void saveStreamToFile(const TMemoryStream& stream, const std::string& katalog, const std::string& nazwaPliku,

@@ -20,11 +20,17 @@ void TWatekPobierania::Start() {
 void TWatekPobierania::Execute() {
   Zakonczone.store(false, std::memory_order_relaxed);
   try {
-    TMemoryStream plik = downloadToStream(resources::SzablonyAdresow(), NazwaPliku, stop_.get_token());
+    TMemoryStream plik =
+        downloadToStream(resources::SzablonyAdresow(), NazwaPliku, stop_.get_token(), kMaxConfigurationBytes);
     plik.Seek(0);
     std::lock_guard lock(mutex_);
     PobranyPlik = std::move(plik);
     Zakonczone.store(true, std::memory_order_release);
+  } catch (const EFileTooLarge&) {
+    // The body passed its bound and was cut: nothing more will come, so the
+    // waiter need not wait out its limit. Zakonczone stays false.
+    std::lock_guard lock(mutex_);
+    odrzucony_ = true;
   } catch (const std::exception&) {
     return;  // Zakonczone stays false; only the waiter's time limit notices
   }
@@ -33,7 +39,8 @@ void TWatekPobierania::Execute() {
 
 bool TWatekPobierania::WaitFor(std::chrono::steady_clock::time_point deadline) {
   std::unique_lock lock(mutex_);
-  return done_.wait_until(lock, deadline, [this] { return Zakonczone.load(std::memory_order_acquire); });
+  done_.wait_until(lock, deadline, [this] { return odrzucony_ || Zakonczone.load(std::memory_order_acquire); });
+  return Zakonczone.load(std::memory_order_acquire);
 }
 
 void TWatekPobierania::Stop() { stop_.request_stop(); }

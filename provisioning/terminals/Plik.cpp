@@ -7,11 +7,15 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <optional>
+#include <string_view>
+#include <vector>
 
 #include "ruv/platform/Exception.h"
 #include "ruv/platform/Files.h"
 #include "ruv/platform/Text.h"
 #include "ruv/provisioning/Download.h"
+#include "ruv/provisioning/DownloadLimits.h"
 #include "ruv/provisioning/FileVersion.h"
 #include "ruv/provisioning/ResourceStrings.h"
 #include "ruv/provisioning/Terminals.h"
@@ -67,43 +71,103 @@ std::string TOpisPliku::PobierzWersjeLokalnegoPliku() const {
   }
 }
 
+namespace {
+
+// A terminal file as it arrives: written into a temporary file beside its target
+// and renamed over the target once whole, so that it is never held in memory. The
+// target directories are made only when the first bytes of a served body arrive
+// (for an empty body, once it has been served), so a fetch that brings nothing
+// touches no disk; a fetch that fails after that removes the directories it made.
+class TZapisPobieranegoPliku final : public IDownloadTarget {
+ public:
+  TZapisPobieranegoPliku(const TOpisPliku& opis, bool executable) : opis_(opis), executable_(executable) {}
+
+  // A template's attempt begins afresh: the temporary of an earlier one goes.
+  void Begin() override { plik_.reset(); }
+  void Write(std::string_view bytes) override {
+    Otworz();
+    plik_->Write(bytes);
+  }
+  // The body is whole: the file replaces the target. Raises EInOutError when it
+  // cannot be written, EWrongFilePath when its directories cannot be made.
+  void Zatwierdz() {
+    Otworz();
+    plik_->Commit();
+    plik_.reset();
+  }
+  // The fetch failed: its temporary goes, and so do the directories it made.
+  void Porzuc() {
+    plik_.reset();
+    for (auto it = utworzone_.rbegin(); it != utworzone_.rend(); ++it) ::rmdir(it->c_str());
+    utworzone_.clear();
+  }
+
+ private:
+  void Otworz() {
+    if (plik_) return;
+    if (!katalogi_) {
+      try {
+        const auto utworzone = opis_.UtworzPoziomy();
+        utworzone_.insert(utworzone_.end(), utworzone.begin(), utworzone.end());
+      } catch (const Exception&) {
+        opis_.UsunSciezkeDocelowa();
+        throw;
+      }
+      katalogi_ = true;
+    }
+    plik_.emplace(fs::NativePath(opis_.PobierzPelnaNazwe()), executable_);
+  }
+
+  const TOpisPliku& opis_;
+  const bool executable_;
+  bool katalogi_ = false;
+  std::vector<std::string> utworzone_;
+  std::optional<fs::AtomicFileWriter> plik_;
+};
+
+}  // namespace
+
 bool TOpisPliku::download(bool executable) const {
   const std::string name = PobierzNazwe();
   if (name.empty()) return false;
-  TMemoryStream stream = downloadToStream(resources::SzablonyAdresow(), PobierzSciezkeZrodlowa());
+  TZapisPobieranegoPliku zapis(*this, executable || EndsWithExe(name));
   try {
-    UtworzSciezkeDocelowa();
-  } catch (const Exception&) {
-    UsunSciezkeDocelowa();
-    throw;
-  }
-  try {
-    // The stream is released after the write in any case, so the write may hand
-    // its memory back while it goes.
-    fs::MoveIntoFileAtomically(fs::NativePath(PobierzPelnaNazwe()), stream.TakeBytes(),
-                               executable || EndsWithExe(name));
-  } catch (const Exception&) {
-    // A file that cannot be written (in use, read-only medium, a directory in its
-    // place) keeps what it had; the caller goes on with the next file.
+    downloadToTarget(resources::SzablonyAdresow(), PobierzSciezkeZrodlowa(), zapis, kMaxTerminalFileBytes);
+    zapis.Zatwierdz();
+  } catch (const EWrongFilePath&) {
+    throw;  // the empty levels are gone already
+  } catch (const EInOutError&) {
+    // A file that cannot be written (in use, read-only medium, a full disk, a
+    // directory in its place) keeps what it had; the caller goes on with the next
+    // file.
     return false;
+  } catch (...) {
+    zapis.Porzuc();
+    throw;
   }
   return true;
 }
 
-void TOpisPliku::UtworzSciezkeDocelowa() const {
+std::vector<std::string> TOpisPliku::UtworzPoziomy() const {
+  std::vector<std::string> utworzone;
   const std::string target = PobierzSciezkeDocelowa();
-  if (target.empty()) return;
+  if (target.empty()) return utworzone;
   std::string path;
   for (const auto& level : Levels(target)) {
     path += level + "\\";
     const std::string native = fs::NativePath(path);
     if (fs::DirectoryExists(native)) continue;
-    // A directory that appears meanwhile (another launcher) is as good as one made here.
-    if (::mkdir(native.c_str(), 0777) != 0 && !fs::DirectoryExists(native)) {
+    if (::mkdir(native.c_str(), 0777) == 0) {
+      utworzone.push_back(native);
+    } else if (!fs::DirectoryExists(native)) {
+      // A directory that appears meanwhile (another launcher) is as good as one made here.
       throw EWrongFilePath("Błąd przy tworzeniu ściężki dla pliku \"" + PobierzNazwe() + "\"");
     }
   }
+  return utworzone;
 }
+
+void TOpisPliku::UtworzSciezkeDocelowa() const { UtworzPoziomy(); }
 
 void TOpisPliku::UsunSciezkeDocelowa() const {
   const std::string target = PobierzSciezkeDocelowa();

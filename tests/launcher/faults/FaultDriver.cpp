@@ -8,8 +8,6 @@
 //   RUV_FAULT_ANSWERS  comma-separated answers, one per box: OK, Anuluj or none;
 //                      OK once they have run out
 //   RUV_FAULT_CLICK    the index of a terminal button to click once the window shows
-//   RUV_FAULT_LINGER_MS how long the program stays on once the window has shown
-//                      (and the click was made) before the driver ends it; 0 when unset
 //
 // Record lines (tab-separated; CR, LF, tab and backslash in texts escaped):
 //   box <kind> <title> <text> <buttons>
@@ -151,9 +149,7 @@ void WatchMainWindow() {
         Record("clicked\t" + click);
       }
     }
-    const std::string linger = Env("RUV_FAULT_LINGER_MS");
-    if (linger.empty()) return QCoreApplication::quit();
-    QTimer::singleShot(std::stoi(linger), qApp, [] { QCoreApplication::quit(); });
+    QCoreApplication::quit();
   });
   timer->start(20);
 }

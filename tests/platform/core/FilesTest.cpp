@@ -64,23 +64,39 @@ std::string Pattern(size_t size) {
   return out;
 }
 
-TEST_F(FilesTest, FilesOfEverySizeAreWrittenWholeAndOnlyTheMovedCopyIsConsumed) {
+TEST_F(FilesTest, FilesOfEverySizeAreWrittenWholeWhetherAtOnceOrPieceByPiece) {
   constexpr size_t kMiB = size_t{1} << 20;
   for (const size_t size : {size_t{0}, size_t{1}, 8 * kMiB - 1, 8 * kMiB, 8 * kMiB + 1, 29 * kMiB + 12345}) {
     SCOPED_TRACE(size);
     const std::string expected = Pattern(size);
-    const std::string kept = expected;
-    WriteFileAtomically(Path("kept.bin"), kept);
-    EXPECT_TRUE(ReadFile(Path("kept.bin")) == expected);
-    EXPECT_TRUE(kept == expected) << "the caller's data was changed";
-    std::string moved = expected;
-    MoveIntoFileAtomically(Path("moved.bin"), std::move(moved), true);
-    EXPECT_TRUE(ReadFile(Path("moved.bin")) == expected);
+    WriteFileAtomically(Path("whole.bin"), expected);
+    EXPECT_TRUE(ReadFile(Path("whole.bin")) == expected);
+    // Pieces of uneven sizes, as a network delivers them.
+    {
+      AtomicFileWriter file(Path("pieces.bin"), true);
+      for (size_t at = 0, piece = 1; at < size; at += piece, piece = piece * 3 % 400009 + 1)
+        file.Write(std::string_view(expected).substr(at, piece));
+      file.Commit();
+    }
+    EXPECT_TRUE(ReadFile(Path("pieces.bin")) == expected);
     struct stat st {};
-    ASSERT_EQ(::stat(Path("moved.bin").c_str(), &st), 0);
+    ASSERT_EQ(::stat(Path("pieces.bin").c_str(), &st), 0);
     EXPECT_TRUE(st.st_mode & S_IXUSR);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 2);
   }
+}
+
+TEST_F(FilesTest, AWriterDroppedBeforeItsCommitLeavesTheOldFileAndNoTemporary) {
+  const auto p = Path("data.bin");
+  WriteFileAtomically(p, "old");
+  {
+    AtomicFileWriter file(p);
+    file.Write(Pattern(3 << 20));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 2) << "no temporary beside the file";
+    EXPECT_EQ(ReadFile(p), "old");
+  }
+  EXPECT_EQ(ReadFile(p), "old");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1);
 }
 
 TEST_F(FilesTest, AWriteThatRunsOutOfSpaceKeepsTheOldFileAndLeavesNoTemporary) {
@@ -91,7 +107,11 @@ TEST_F(FilesTest, AWriteThatRunsOutOfSpaceKeepsTheOldFileAndLeavesNoTemporary) {
   const auto p = medium + "/data.bin";
   WriteFileAtomically(p, "old");
   EXPECT_THROW(WriteFileAtomically(p, Pattern(20 << 20)), EInOutError);
-  EXPECT_THROW(MoveIntoFileAtomically(p, Pattern(20 << 20)), EInOutError);
+  {
+    AtomicFileWriter file(p);
+    EXPECT_THROW(for (int i = 0; i < 20; ++i) file.Write(Pattern(1 << 20)), EInOutError);
+    EXPECT_THROW(file.Commit(), EInOutError) << "a failed writer cannot be committed";
+  }
   EXPECT_EQ(ReadFile(p), "old");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(medium), {}), 1);
   ::umount(medium.c_str());

@@ -3,6 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
 #include <stop_token>
 #include <thread>
 
@@ -15,6 +20,19 @@ namespace {
 using ruv::testing::HttpRule;
 using ruv::testing::TestCertificates;
 using ruv::testing::TestHttpServer;
+
+// A bound no body of these tests comes near.
+constexpr std::int64_t kFar = std::int64_t{1} << 30;
+std::string Fetch(const std::string& url, bool tls, std::stop_token stop = {}) {
+  return Get(url, tls, kFar, std::move(stop));
+}
+
+// Waits up to 2 s for the server to see its endless responses closed.
+std::vector<ruv::testing::ClosedTransfer> ClosedSoon(const TestHttpServer& server) {
+  for (int i = 0; i < 200 && server.ClosedTransfers().empty(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return server.ClosedTransfers();
+}
 
 // Shortened limits so that stalls show within a second.
 class HttpTest : public ::testing::Test {
@@ -59,14 +77,14 @@ TEST_F(HttpTest, ServerFaults) {
     server.PutFile(path.substr(1), body);
     server.SetRule(path, c.rule);
     if (!c.ok) {
-      EXPECT_THROW(Get(server.Url() + path, false), EIdException);
+      EXPECT_THROW(Fetch(server.Url() + path, false), EIdException);
       continue;
     }
     std::string expected = c.rule.body ? *c.rule.body : c.rule.redirect ? "spaced" : body;
     if (c.rule.status) expected.clear();
-    EXPECT_EQ(Get(server.Url() + path, false), expected);
+    EXPECT_EQ(Fetch(server.Url() + path, false), expected);
   }
-  EXPECT_EQ(Get(server.Url() + "/f.bin", false), body);
+  EXPECT_EQ(Fetch(server.Url() + "/f.bin", false), body);
 }
 
 TEST_F(HttpTest, RefusedConnectionFails) {
@@ -75,7 +93,7 @@ TEST_F(HttpTest, RefusedConnectionFails) {
     TestHttpServer gone;
     port = gone.Port();
   }
-  EXPECT_THROW(Get("http://127.0.0.1:" + std::to_string(port) + "/a", false), EIdException);
+  EXPECT_THROW(Fetch("http://127.0.0.1:" + std::to_string(port) + "/a", false), EIdException);
 }
 
 TEST_F(HttpTest, StopRequestEndsTheTransfer) {
@@ -86,7 +104,7 @@ TEST_F(HttpTest, StopRequestEndsTheTransfer) {
 
   // A stop that is never requested leaves the transfer as it is.
   std::stop_source unused;
-  EXPECT_EQ(Get(server.Url() + "/f.bin", false, unused.get_token()), body);
+  EXPECT_EQ(Fetch(server.Url() + "/f.bin", false, unused.get_token()), body);
 
   std::stop_source stop;
   std::jthread stopper([&stop] {
@@ -94,13 +112,87 @@ TEST_F(HttpTest, StopRequestEndsTheTransfer) {
     stop.request_stop();
   });
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_THROW(Get(server.Url() + "/endless.bin", false, stop.get_token()), EIdException);
+  EXPECT_THROW(Fetch(server.Url() + "/endless.bin", false, stop.get_token()), EIdException);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
   // The connection is closed, not just left unread.
-  for (int i = 0; i < 200 && server.ClosedTransfers().empty(); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  ASSERT_EQ(server.ClosedTransfers().size(), 1u);
-  EXPECT_EQ(server.ClosedTransfers()[0].path, "/endless.bin");
+  const auto closed = ClosedSoon(server);
+  ASSERT_EQ(closed.size(), 1u);
+  EXPECT_EQ(closed[0].path, "/endless.bin");
+}
+
+// What a GET hands its sink.
+struct RecordingSink final : BodySink {
+  std::optional<std::int64_t> announced;
+  std::string body;
+  int writes = 0;
+  int failOnWrite = 0;  // raise on this write (1 = the first); 0: never
+  void Announced(std::int64_t length) override { announced = length; }
+  void Write(std::string_view bytes) override {
+    if (++writes == failOnWrite) throw std::runtime_error("Disk full");
+    body.append(bytes);
+  }
+};
+
+TEST_F(HttpTest, ABodyPastItsBoundEndsTheTransferAtOnce) {
+  TestHttpServer server;
+  constexpr std::int64_t kBound = 100000;
+  server.PutFile("at.bin", std::string(kBound, 'a'));
+  server.PutFile("over.bin", std::string(kBound + 1, 'o'));
+  struct Case {
+    const char* name;
+    const char* path;
+    HttpRule rule;
+    bool ok;
+  };
+  const Case cases[] = {
+      {"announced, exactly at the bound", "/at.bin", {}, true},
+      {"chunked, exactly at the bound", "/at.bin", {.chunked = true}, true},
+      {"announced above the bound", "/over.bin", {}, false},
+      {"chunked past the bound", "/over.bin", {.chunked = true}, false},
+      {"without end", "/endless.bin", {.body = "x", .endless = true}, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    server.SetRule(c.path, c.rule);
+    RecordingSink sink;
+    if (c.ok) {
+      Get(server.Url() + c.path, false, sink, kBound);
+      EXPECT_EQ(sink.body.size(), static_cast<std::size_t>(kBound));
+      EXPECT_EQ(sink.announced, c.rule.chunked ? std::nullopt : std::optional<std::int64_t>(kBound));
+      continue;
+    }
+    EXPECT_THROW(Get(server.Url() + c.path, false, sink, kBound), EBodyTooLarge);
+    EXPECT_LE(sink.body.size(), static_cast<std::size_t>(kBound));
+    // An announced length above the bound is refused before any of the body.
+    if (!c.rule.chunked && !c.rule.endless) {
+      EXPECT_EQ(sink.writes, 0);
+    }
+  }
+  // The endless body's connection is closed, not left to run.
+  const auto closed = ClosedSoon(server);
+  ASSERT_EQ(closed.size(), 1u);
+  EXPECT_EQ(closed[0].path, "/endless.bin");
+  // A bound of nothing still takes an empty body.
+  server.SetRule("/empty", {.body = ""});
+  EXPECT_EQ(Get(server.Url() + "/empty", false, 0), "");
+  EXPECT_THROW(Get(server.Url() + "/at.bin", false, 0), EBodyTooLarge);
+}
+
+TEST_F(HttpTest, ASinkThatFailsEndsTheTransferWithItsOwnError) {
+  TestHttpServer server;
+  server.SetRule("/endless.bin", {.body = "x", .endless = true});
+  RecordingSink sink;
+  sink.failOnWrite = 3;
+  try {
+    Get(server.Url() + "/endless.bin", false, sink, kFar);
+    ADD_FAILURE() << "the GET went on past its sink's failure";
+  } catch (const std::runtime_error& e) {
+    EXPECT_STREQ(e.what(), "Disk full");
+  }
+  EXPECT_EQ(sink.writes, 3);
+  const auto closed = ClosedSoon(server);
+  ASSERT_EQ(closed.size(), 1u);
+  EXPECT_EQ(closed[0].path, "/endless.bin");
 }
 
 TEST_F(HttpTest, TlsVerifiesAgainstTrustedAuthority) {
@@ -112,19 +204,19 @@ TEST_F(HttpTest, TlsVerifiesAgainstTrustedAuthority) {
   plain.SetRule("/up", {.redirect = trusted.Url() + "/a.txt"});
 
   // The system's store does not know the throw-away authority.
-  EXPECT_THROW(Get(trusted.Url() + "/a.txt", true), EIdException);
+  EXPECT_THROW(Fetch(trusted.Url() + "/a.txt", true), EIdException);
   SetCaFileForTesting(certs.caCert.string());
-  EXPECT_EQ(Get(trusted.Url() + "/a.txt", true), "secret");
-  EXPECT_EQ(Get("https://localhost:" + std::to_string(trusted.Port()) + "/a.txt", true), "secret");
-  EXPECT_THROW(Get(selfSigned.Url() + "/a.txt", true), EIdException);
+  EXPECT_EQ(Fetch(trusted.Url() + "/a.txt", true), "secret");
+  EXPECT_EQ(Fetch("https://localhost:" + std::to_string(trusted.Port()) + "/a.txt", true), "secret");
+  EXPECT_THROW(Fetch(selfSigned.Url() + "/a.txt", true), EIdException);
   // Without TLS neither an https URL nor a redirect to one is fetched.
-  EXPECT_THROW(Get(trusted.Url() + "/a.txt", false), EIdException);
-  EXPECT_THROW(Get(plain.Url() + "/up", false), EIdException);
-  EXPECT_EQ(Get(plain.Url() + "/up", true), "secret");
+  EXPECT_THROW(Fetch(trusted.Url() + "/a.txt", false), EIdException);
+  EXPECT_THROW(Fetch(plain.Url() + "/up", false), EIdException);
+  EXPECT_EQ(Fetch(plain.Url() + "/up", true), "secret");
   // Once TLS was asked for, a redirect never leads back to plain HTTP.
   plain.PutFile("open.txt", "open");
   trusted.SetRule("/down", {.redirect = plain.Url() + "/open.txt"});
-  EXPECT_THROW(Get(trusted.Url() + "/down", true), EIdException);
+  EXPECT_THROW(Fetch(trusted.Url() + "/down", true), EIdException);
 }
 
 TEST(EncodeUrl, UnsafeCharactersArePercentEncoded) {

@@ -106,6 +106,33 @@ TEST_F(DownloadTest, FailedAttemptLeavesNothingInTheResult) {
   EXPECT_EQ(Fetch(T("a"), "empty"), "");
 }
 
+TEST_F(DownloadTest, ABodyPastItsBoundFailsThatTemplateAlone) {
+  server_.PutFile("a/big.bin", std::string(5000, 'x'));
+  server_.PutFile("b/big.bin", "small");
+  server_.PutFile("c/big.bin", std::string(4000, 'y'));
+  server_.SetRule("/c/big.bin", {.chunked = true});
+  struct Case {
+    std::string templates;
+    std::string result;  // the body, or the failure's class
+  };
+  const Case cases[] = {
+      {T("a") + ";" + T("b"), "small"},
+      {T("c") + ";" + T("b"), "small"},
+      {T("a"), "EFileTooLarge"},
+      {T("a") + ";" + T("none"), "EFileTooLarge"},
+      {T("none") + ";" + T("c"), "EFileTooLarge"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.templates);
+    try {
+      EXPECT_EQ(downloadToStream(c.templates, "big.bin", {}, 3000).Bytes(), c.result);
+    } catch (const Exception& e) {
+      EXPECT_EQ(e.ClassName(), c.result);
+      EXPECT_EQ(e.Message(), kNotFetched);
+    }
+  }
+}
+
 TEST_F(DownloadTest, TlsOnlyForLowerCaseHttps) {
   const auto certs = TestCertificates::Make(server_.Root());
   TestHttpServer tls(TestHttpServer::Tls{certs.serverCert, certs.serverKey});

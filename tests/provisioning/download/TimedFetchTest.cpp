@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
+#include <string>
 #include <thread>
 
 #include "TestHttpServer.h"
 #include "ruv/provisioning/Download.h"
+#include "ruv/provisioning/DownloadLimits.h"
 #include "ruv/provisioning/ResourceStrings.h"
 
 namespace ruv::provisioning {
@@ -52,6 +55,31 @@ TEST_F(TimedFetchTest, SlowFetchIsAbandonedAtTheLimit) {
   std::this_thread::sleep_for(std::chrono::milliseconds(5600 - std::min(ms, 5600L)));
   EXPECT_EQ(s.Size(), 0);
   EXPECT_EQ(server_.Requests(), std::vector<std::string>{"/slow.xml"});
+}
+
+// A configuration past its bound is no configuration: the fetch is cut there and
+// the wait ends at once, without waiting out the limit.
+TEST_F(TimedFetchTest, ABodyPastTheConfigurationsBoundEndsTheWaitAtOnce) {
+  server_.PutFile("at.xml", std::string(kMaxConfigurationBytes, 'a'));
+  server_.PutFile("over.xml", std::string(kMaxConfigurationBytes + 1, 'o'));
+  server_.SetRule("/endless.xml", {.body = "<ruv_virad>", .endless = true});
+  server_.SetRule("/chunked.xml", {.chunked = true});
+  server_.PutFile("chunked.xml", std::string(kMaxConfigurationBytes + 1, 'c'));
+  struct Case {
+    const char* path;
+    std::int64_t size;  // what the wait gives back
+  };
+  for (const Case& c : {Case{"at.xml", kMaxConfigurationBytes}, Case{"over.xml", 0}, Case{"chunked.xml", 0},
+                        Case{"endless.xml", 0}}) {
+    const auto start = Clock::now();
+    const auto s = downloadWithTimeout(c.path);
+    // Far below the 5 s limit, even on a loaded machine: the bound, not the limit, ended it.
+    EXPECT_LT(MsSince(start), 4000) << c.path;
+    EXPECT_EQ(s.Size(), c.size) << c.path;
+  }
+  const auto closed = server_.ClosedTransfers();
+  ASSERT_EQ(closed.size(), 1u);
+  EXPECT_EQ(closed[0].path, "/endless.xml");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 
@@ -11,6 +12,7 @@
 #include "TestHttpServer.h"
 #include "ruv/platform/Exception.h"
 #include "ruv/platform/Files.h"
+#include "ruv/platform/Http.h"
 #include "ruv/platform/XMLDoc.h"
 #include "ruv/provisioning/ResourceStrings.h"
 #include "ruv/provisioning/Terminals.h"
@@ -168,6 +170,40 @@ TEST_F(PlikTest, NothingHappensForAnEmptyNameAndAFailedFetchTouchesNoDisk) {
   EXPECT_EQ(Tree("."), Paths{});
 }
 
+// The body goes to disk as it arrives: an attempt that breaks off after part of it
+// leaves nothing, and the next template's attempt starts from an empty file.
+TEST_F(PlikTest, AnAttemptThatBreaksOffLeavesNothingAndTheNextStartsAfresh) {
+  std::string first(3 << 20, 'a'), second(2 << 20, 'b');
+  server_.PutFile("a/plik.bin", first);
+  server_.PutFile("b/plik.bin", second);
+  fsys::create_directory("pusty");
+  const struct {
+    const char* what;
+    ruv::testing::HttpRule fault;
+  } faults[] = {
+      {"cut short", {.cut = 1 << 20}},
+      {"broken chunk", {.brokenChunk = 1 << 20}},
+      {"stalled", {.stall = 1 << 20, .stallSeconds = 2}},
+  };
+  http::SetTransferLimitsForTesting(http::TransferLimits{std::chrono::milliseconds(2000), 1, std::chrono::seconds(1), 5});
+  for (const auto& f : faults) {
+    SCOPED_TRACE(f.what);
+    server_.SetRule("/a/plik.bin", f.fault);
+    resources::SetUrlTemplatesForTesting(server_.Url() + "/a/%s;" + server_.Url() + "/b/%s");
+    EXPECT_TRUE(TOpisPliku(Describe({"plik.bin", "nowy\\cel", "", ""})).download());
+    EXPECT_TRUE(Contents("nowy/cel/plik.bin") == second);
+    EXPECT_EQ(NewRequests(), (Paths{"/a/plik.bin", "/b/plik.bin"}));
+    fsys::remove_all("nowy");
+    // With no template left, the disk is as it was: no temporary, and none of the
+    // directories made for the file (an empty one that was there stays).
+    resources::SetUrlTemplatesForTesting(server_.Url() + "/a/%s");
+    EXPECT_EQ(Error({"plik.bin", "pusty\\nowy\\cel", "", ""}), "Niemożliwe było sciągnięcie pliku");
+    EXPECT_EQ(NewRequests(), Paths{"/a/plik.bin"});
+    EXPECT_EQ(Tree("."), Paths{"pusty"});
+  }
+  http::SetTransferLimitsForTesting(std::nullopt);
+}
+
 TEST_F(PlikTest, ATargetDirectoryThatCannotBeMadeRaisesAndEmptyLevelsGo) {
   server_.PutFile("a.txt", "x");
   fsys::create_directory("pelny");
@@ -213,7 +249,7 @@ TEST_F(PlikTest, AFileThatCannotBeWrittenIsSkippedAndKeepsItsContent) {
 }
 
 TEST_F(PlikTest, ALargeFileIsWrittenWholeAndOneThatDoesNotFitKeepsTheOldCopy) {
-  // Large enough to be written in several pieces from a body backed by huge pages.
+  // Large enough to reach the disk in several stretches as it arrives.
   std::string large(40 << 20, '\0');
   for (size_t i = 0; i < large.size(); ++i) large[i] = static_cast<char>((i * 131 + i / 65536) % 253);
   server_.PutFile("duzy/duzy.exe", large);

@@ -55,6 +55,8 @@ RUV_DECLARE_EXCEPTION(EDOMParseError, Exception);
 RUV_DECLARE_EXCEPTION(EIdException, Exception);
 // A socket-level failure of the network layer.
 RUV_DECLARE_EXCEPTION(EIdSocketError, EIdException);
+// A body from the network larger than the bound its fetch allows, announced or received.
+RUV_DECLARE_EXCEPTION(EBodyTooLarge, EIdException);
 // An image file that is not a supported bitmap.
 RUV_DECLARE_EXCEPTION(EInvalidGraphic, Exception);
 // The per-user registry store failed to read or write a value.

@@ -2,6 +2,7 @@
 // File-system services. Configured paths use backslashes as directory separators
 // on every platform; NativePath turns them into this system's separators.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -21,11 +22,35 @@ bool DirectoryExists(std::string_view path);
 // umask). Raises EInOutError with the system's reason when any step fails;
 // the temporary file is removed then.
 void WriteFileAtomically(std::string_view path, std::string_view data, bool executable = false);
-// The same for data that is needed no more once written (a fetched file): the
-// memory of what has been written is given back as the write goes on, so the
-// file is not held in memory and in the page cache at once. data is consumed,
-// whether the write succeeds or not.
-void MoveIntoFileAtomically(std::string_view path, std::string data, bool executable = false);
+
+// The same write for content that arrives piece by piece (a file coming from the
+// network): the pieces go to the temporary file as they come, so the content is
+// never held whole in memory, and Commit renames the temporary over the target
+// once it is complete. Until then the target keeps its old content. A writer that
+// goes without Commit, or whose Write or Commit failed, removes its temporary.
+class AtomicFileWriter {
+ public:
+  // Creates the temporary file beside path; raises EInOutError when it cannot.
+  explicit AtomicFileWriter(std::string_view path, bool executable = false);
+  ~AtomicFileWriter();
+  AtomicFileWriter(const AtomicFileWriter&) = delete;
+  AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+  // Appends the bytes; raises EInOutError (the temporary is removed then).
+  void Write(std::string_view data);
+  // Flushes the file to the disk and renames it over the target; raises EInOutError.
+  void Commit();
+
+ private:
+  void Fail(const char* what, int err);
+  void RemoveTemporary();
+
+  std::string target_;
+  std::string temporary_;
+  int fd_ = -1;
+  std::uint64_t written_ = 0;
+  std::uint64_t sentToDisk_ = 0;
+};
 
 // For a process that ends at once, in the middle of whatever it is doing: removes
 // the temporary files of the atomic writes still in progress, and keeps every

@@ -1,10 +1,14 @@
 #pragma once
-// HTTP(S) client: one GET of a URL into memory (libcurl beneath).
+// HTTP(S) client: one GET of a URL, its body handed to a sink as it arrives or
+// returned whole (libcurl beneath).
 //
 // Behaviour of every GET:
-// - the whole body is returned, or EIdException is raised: a failed connection,
+// - the whole body is delivered, or EIdException is raised: a failed connection,
 //   a final status outside 200..299, a transfer cut short (fewer bytes than the
 //   announced Content-Length, broken chunking) or a TLS failure are all errors;
+// - every GET has a bound on the body's size: a Content-Length above it fails the
+//   GET before any of the body is read, and a body that grows past it is cut there;
+//   both raise EBodyTooLarge (an EIdException);
 // - with tls, the server's certificate and host name are verified against the
 //   system's trust store; without tls only plain "http" is allowed, so an
 //   "https" URL (or a redirect to one) fails;
@@ -23,9 +27,12 @@
 // freed, and EIdException is raised.
 
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <string_view>
+#include <utility>
 
 namespace ruv::http {
 
@@ -36,9 +43,40 @@ struct TransferLimits {
   long maxRedirects = 5;
 };
 
-// GETs url and returns the response body. Raises EIdException on any failure,
-// and when stop is requested before the transfer has ended.
-std::string Get(const std::string& url, bool tls, std::stop_token stop = {});
+// Where a GET puts the body of the response it keeps, as the body arrives.
+class BodySink {
+ public:
+  // The length the server announced, before the first Write (not called when none
+  // was announced); never above the GET's bound.
+  virtual void Announced(std::int64_t length) { (void)length; }
+  // The next bytes of the body. May raise: the transfer then ends at once and the
+  // GET raises that same error.
+  virtual void Write(std::string_view bytes) = 0;
+
+ protected:
+  ~BodySink() = default;
+};
+
+// The body kept whole in memory, reserved up front from the announced length (which
+// the bound keeps in reason), so that it is not copied while it grows. Running out
+// of memory raises EIdException.
+class StringSink final : public BodySink {
+ public:
+  void Announced(std::int64_t length) override;
+  void Write(std::string_view bytes) override;
+  // Hands the body over and leaves the sink empty.
+  std::string Take() { return std::exchange(body_, std::string()); }
+
+ private:
+  std::string body_;
+};
+
+// GETs url, handing the body to sink; at most maxBytes of it. Raises EIdException
+// on any failure (EBodyTooLarge past the bound), the sink's own error when it
+// raised, and EIdException when stop is requested before the transfer has ended.
+void Get(const std::string& url, bool tls, BodySink& sink, std::int64_t maxBytes, std::stop_token stop = {});
+// The same, returning the whole body.
+std::string Get(const std::string& url, bool tls, std::int64_t maxBytes, std::stop_token stop = {});
 
 // The URL as sent: unsafe characters percent-encoded (a "%" is kept as it is).
 std::string EncodeUrl(const std::string& url);

@@ -64,12 +64,6 @@ class TMemoryStream {
     position_ = 0;
   }
 
-  // Hands the whole content over and leaves the stream empty, at position 0.
-  std::string TakeBytes() {
-    position_ = 0;
-    return std::exchange(bytes_, std::string());
-  }
-
   // The whole content, whatever the position.
   const std::string& Bytes() const { return bytes_; }
   std::string_view View() const { return bytes_; }

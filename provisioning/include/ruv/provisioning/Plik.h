@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ruv/config/XMLBinding.h"
 
@@ -34,19 +35,25 @@ class TOpisPliku {
   std::string PobierzWersjeLokalnegoPliku() const;
 
   // Fetches the file over the URL templates and writes it under its full name.
-  // An empty name does nothing. A failed fetch raises "Niemożliwe było sciągnięcie
-  // pliku" before the disk is touched; a target directory that cannot be made
-  // raises EWrongFilePath after the empty levels are removed again. The write
-  // replaces the file atomically; a file that cannot be written keeps its old
-  // content and the call returns normally. The file is made executable for the
-  // user when executable is true or its name ends with ".exe" (any letter case).
-  // Every call fetches: a local copy is never taken as up to date here.
-  // Returns whether the file was written whole (false for an empty name and for a
-  // write that failed), so that a record of what was fetched is kept only then.
+  // An empty name does nothing. The body goes to disk as it arrives, through a
+  // temporary file beside the target that replaces it atomically once whole, so
+  // memory stays small whatever the file's size; a body larger than
+  // kMaxTerminalFileBytes fails like any failed fetch. A failed fetch raises
+  // "Niemożliwe było sciągnięcie pliku" with the disk as it was (no temporary,
+  // no directory it made); a target directory that cannot be made raises
+  // EWrongFilePath after the empty levels are removed again. A file that cannot be
+  // written keeps its old content and the call returns normally. The file is made
+  // executable for the user when executable is true or its name ends with ".exe"
+  // (any letter case). Every call fetches: a local copy is never taken as up to
+  // date here. Returns whether the file was written whole (false for an empty name
+  // and for a write that failed), so that a record of what was fetched is kept
+  // only then.
   bool download(bool executable = false) const;
   // Creates the directories of the target path level by level; raises
   // EWrongFilePath "Błąd przy tworzeniu ściężki dla pliku "<name>"".
   void UtworzSciezkeDocelowa() const;
+  // The same, returning the directories it made (native paths, outermost first).
+  std::vector<std::string> UtworzPoziomy() const;
   // Removes the target path's directories from the deepest level up, each one
   // only when it is empty; failures are ignored.
   void UsunSciezkeDocelowa() const;
