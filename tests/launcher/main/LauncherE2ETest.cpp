@@ -16,15 +16,22 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
 #include <optional>
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
+#include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
@@ -86,6 +93,7 @@ class Process {
     return exitCode_;
   }
   bool Running() { return !Wait(0ms).has_value(); }
+  pid_t Pid() const { return pid_; }
 
  private:
   pid_t pid_ = -1;
@@ -180,6 +188,15 @@ class Server {
   bool Asked(const std::string& path) const {
     return ReadAll(root_.parent_path() / "requests.log").find("GET " + path + "\n") != std::string::npos;
   }
+  // The body bytes the server had sent when the client closed an endless response
+  // of the path; nullopt while none was closed.
+  std::optional<long long> Closed(const std::string& path) const {
+    const std::string log = ReadAll(root_.parent_path() / "requests.log");
+    const std::string line = "CLOSED " + path + " ";
+    const auto at = log.find(line);
+    if (at == std::string::npos) return std::nullopt;
+    return std::stoll(log.substr(at + line.size()));
+  }
   void Stop() { process_.reset(); }
 
  private:
@@ -191,7 +208,16 @@ class Server {
 
 const char* kTitle = "Programy systemu RUV v.3.0.0.3";
 
-std::string Configuration() {
+// What a test changes in the configuration.
+struct Ustawienia {
+  // A client network; the default holds no machine, 0.0.0.0/0.0.0.0 every one.
+  std::string mask = "255.255.255.255";
+  std::string ip = "192.0.2.77";
+  // Further elements of the first terminal ("kadry"), after its icon file.
+  std::string kadry;
+};
+
+std::string Configuration(const Ustawienia& u = {}) {
   std::string x = R"(<?xml version="1.0" encoding="UTF-8"?>
 <ruv_virad xmlns="http://ruv.local/ruv_virad" prog_version="3.0">
 <link>http://127.0.0.1:1/pomoc</link>
@@ -199,22 +225,93 @@ std::string Configuration() {
 <clBtnNormal value="$00F0E0D0"/><clBtnHighlight value="clSkyBlue"/><clBtnFrame value="clNavy"/>
 <clBtnText value="clNavy"/><btnWidth value="260"/><btnHeight value="40"/><topMargin value="40"/>
 <margin value="10"/><textSize value="10"/><btnTextSize value="11"/>
-<network mask="255.255.255.255" ip="192.0.2.77"/>
 )";
+  x += "<network mask=\"" + u.mask + "\" ip=\"" + u.ip + "\"/>\n";
   for (const auto& [id, name] : {std::pair{"kadry", "Kadry i płace"}, std::pair{"magazyn", "Gospodarka magazynowa"}}) {
     x += std::string("<terminal><id>") + id + "</id><name>" + name +
          "</name><version>1.0.0.1</version><access_mode value=\"all\"/><exe_file><name>" + id +
          ".exe</name><target_path>terminale\\" + id + "</target_path><source_path>" + id +
          "</source_path></exe_file><icon_file><name>" + id + ".bmp</name><target_path>terminale\\" + id +
-         "</target_path><source_path>" + id + "</source_path></icon_file></terminal>\n";
+         "</target_path><source_path>" + id + "</source_path></icon_file>" +
+         (std::string(id) == "kadry" ? u.kadry : "") + "</terminal>\n";
   }
   return x + "</ruv_virad>\n";
 }
 
+// The per-user copy holds a text with CR LF after every line.
+std::string AsCopy(const std::string& text) {
+  std::string out;
+  for (const char ch : text) out += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
+  return out;
+}
+
+// A field of /proc/<pid>/status ("VmHWM:", the peak resident memory) in KiB; -1
+// once the process has gone.
+long StatusKiB(pid_t pid, const std::string& field) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(in, line);)
+    if (line.rfind(field, 0) == 0) return std::atol(line.c_str() + field.size());
+  return -1;
+}
+
+constexpr long kMiB = 1024;  // in KiB
+
+// The launcher's built-in port is one for the whole machine: this program holds
+// it from its first test to its last, also against the same tests of another
+// checkout or build running at the same time (a lock file beside the port's
+// number), and waits for whatever else uses it to let go.
+class PortLock {
+ public:
+  explicit PortLock(const std::string& port) {
+    const fs::path file = fs::temp_directory_path() / ("ruv_virad_port_" + port + ".lock");
+    fd_ = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd_ < 0) {
+      problem_ = "cannot open " + file.string();
+      return;
+    }
+    if (!WaitUntil([&] { return ::flock(fd_, LOCK_EX | LOCK_NB) == 0; }, 600s)) {
+      problem_ = "another run held port " + port + " for 10 minutes";
+      return;
+    }
+    if (!WaitUntil([&] { return PortFree(std::stoi(port)); }, 60s)) problem_ = "port " + port + " stays in use";
+  }
+  ~PortLock() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  PortLock(const PortLock&) = delete;
+  PortLock& operator=(const PortLock&) = delete;
+  // Why the port could not be had; empty when it is this program's.
+  const std::string& Problem() const { return problem_; }
+
+ private:
+  static bool PortFree(int port) {
+    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int on = 1;
+    ::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(static_cast<std::uint16_t>(port));
+    const bool free = ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    ::close(s);
+    return free;
+  }
+  int fd_ = -1;
+  std::string problem_;
+};
+
 class LauncherE2E : public ::testing::Test {
  protected:
+  static void SetUpTestSuite() {
+    if (!Env("RUV_E2E_PORT").empty()) port_ = new PortLock(Env("RUV_E2E_PORT"));
+  }
+  static void TearDownTestSuite() {
+    delete port_;
+    port_ = nullptr;
+  }
   void SetUp() override {
     if (Env("RUV_E2E_PORT").empty()) GTEST_SKIP() << "no 127.0.0.1 port in the built-in URL template";
+    ASSERT_EQ(port_->Problem(), "");
     root_ = fs::temp_directory_path() /
             ("ruv_e2e_" + std::to_string(::getpid()) + "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(root_);
@@ -268,10 +365,12 @@ class LauncherE2E : public ::testing::Test {
     return main;
   }
 
+  static PortLock* port_;
   fs::path root_;
   std::optional<testing::XServer> xserver_;
   std::optional<XClient> x_;
 };
+PortLock* LauncherE2E::port_ = nullptr;
 
 TEST_F(LauncherE2E, FirstStartWritesTheCopyAndAClickStartsTheUpdatedTerminal) {
   auto server = StartServer();
@@ -421,6 +520,139 @@ TEST_F(LauncherE2E, AFailedLoadWithoutACopyEndsTheLauncherAfterItsBoxes) {
   }, 20s)) << "boxes seen: " << boxes.size();
   EXPECT_EQ(boxes, (std::vector<std::string>{"Błąd", "ruv_virad", "Błąd"}));
   EXPECT_EQ(launcher->Wait(5s), 0) << "the launcher went on after the no-information notice";
+}
+
+// --- Memory stays bounded whatever the server sends ---
+
+// Every machine is inside 0.0.0.0/0: after a launch the launcher minimizes and
+// stays, so its peak memory can still be read.
+const Ustawienia kWszedzie{.mask = "0.0.0.0", .ip = "0.0.0.0", .kadry = ""};
+
+// An additional file of the first terminal, in a directory of its own.
+std::string DodatkowyPlik(const std::string& name) {
+  return "<file><name>" + name + "</name><target_path>terminale\\kadry\\dane</target_path>"
+         "<source_path>kadry</source_path></file>";
+}
+
+// The configuration without end, as fast as the launcher reads it: the launcher
+// cuts it at its bound and builds its window from the copy, with the boxes of a
+// failed load.
+TEST_F(LauncherE2E, AnEndlessConfigurationFallsBackToTheCopyInBoundedMemory) {
+  auto server = StartServer();
+  server->Rule("/ruv_virad_2.xml", R"({"endless": true})");
+  const std::string copy = AsCopy(Configuration());
+  WriteAll(CopyPath(), copy);
+  auto launcher = Launch();
+  std::vector<std::string> boxes;
+  ASSERT_TRUE(MainWindow(&boxes)) << "the window was not built from the copy";
+  const long peak = StatusKiB(launcher->Pid(), "VmHWM:");
+  RecordProperty("peak_rss_mib", std::to_string(peak / kMiB));
+  EXPECT_EQ(boxes, (std::vector<std::string>{"Błąd", "ruv_virad"}));
+  EXPECT_GT(peak, 0);
+  EXPECT_LT(peak, 300 * kMiB) << "peak resident memory from start to window, MiB";
+  EXPECT_TRUE(server->Closed("/ruv_virad_2.xml").has_value()) << "the endless configuration was not cut";
+  EXPECT_EQ(ReadAll(CopyPath()), copy);
+  x_->Close(*x_->Mapped(kTitle));
+  EXPECT_EQ(launcher->Wait(10s), 0);
+}
+
+// A terminal's additional file without end: the launcher writes it to disk as
+// it arrives, gives up at the bound for a terminal file with the job's error box,
+// removes what it wrote, and starts the terminal all the same.
+TEST_F(LauncherE2E, AnEndlessTerminalFileEndsTheJobWithItsErrorBoxInBoundedMemory) {
+  auto server = StartServer();
+  Ustawienia u = kWszedzie;
+  u.kadry = DodatkowyPlik("duzy.dat");
+  server->Put("ruv_virad_2.xml", Configuration(u));
+  server->Rule("/kadry/duzy.dat", R"({"body": "0123456789abcdef", "endless": true})");
+  const fs::path dir = root_ / "cwd" / "terminale" / "kadry";
+  // The program is up to date; the directory of the file holds one of its own.
+  WriteAll(dir / "kadry.exe", ReadAll(Env("RUV_E2E_TERMINAL_NEW")));
+  fs::permissions(dir / "kadry.exe", fs::perms::owner_all);
+  WriteAll(dir / "dane" / "inny.txt", "kept");
+  auto launcher = Launch();
+  const auto main = MainWindow();
+  ASSERT_TRUE(main) << "the main window did not appear";
+  x_->Click(*main, 5 + 10 + 100, 5 + 40 + 20);
+
+  long peak = 0;
+  std::optional<xcb_window_t> box;
+  // 4 GiB at disk speed: well within this even on a slow, busy disk.
+  ASSERT_TRUE(WaitUntil([&] {
+    peak = std::max(peak, StatusKiB(launcher->Pid(), "VmHWM:"));
+    return (box = x_->Mapped("Błąd")).has_value() || !launcher->Running();
+  }, 150s));
+  RecordProperty("peak_rss_mib", std::to_string(peak / kMiB));
+  ASSERT_TRUE(box) << "no error box for the job";
+  EXPECT_LT(peak, 300 * kMiB) << "peak resident memory, MiB";
+  const auto sent = server->Closed("/kadry/duzy.dat");
+  ASSERT_TRUE(sent) << "the endless file's connection is still open";
+  RecordProperty("bytes_sent", std::to_string(*sent));
+  EXPECT_GE(*sent, 4LL << 30) << "given up before the bound";
+  x_->Close(*box);
+
+  ASSERT_TRUE(WaitUntil([&] { return fs::exists(dir / "ruv_record_args.txt"); }, 20s)) << "the terminal was not started";
+  std::vector<std::string> left;
+  for (const auto& entry : fs::directory_iterator(dir / "dane")) left.push_back(entry.path().filename().string());
+  EXPECT_EQ(left, std::vector<std::string>{"inny.txt"});
+  EXPECT_EQ(ReadAll(dir / "dane" / "inny.txt"), "kept");
+  if (launcher->Running()) x_->Close(*main);
+  EXPECT_EQ(launcher->Wait(10s), 0);
+}
+
+// A 512 MiB terminal file arrives exact, and the launcher's peak memory hardly
+// moves while it does.
+TEST_F(LauncherE2E, ALargeTerminalFileIsFetchedExactInBoundedMemory) {
+  auto server = StartServer();
+  Ustawienia u = kWszedzie;
+  u.kadry = DodatkowyPlik("duzy.dat");
+  server->Put("ruv_virad_2.xml", Configuration(u));
+  // 512 blocks of 1 MiB, each stamped with its number, so a piece lost, doubled
+  // or out of place shows.
+  const fs::path served = root_ / "served" / "kadry" / "duzy.dat";
+  {
+    std::ofstream out(served, std::ios::binary);
+    std::string block(1 << 20, '\0');
+    for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>((i * 7919) % 251);
+    for (int n = 0; n < 512; ++n) {
+      std::memcpy(block.data(), &n, sizeof n);
+      out.write(block.data(), static_cast<std::streamsize>(block.size()));
+    }
+  }
+  const fs::path dir = root_ / "cwd" / "terminale" / "kadry";
+  WriteAll(dir / "kadry.exe", ReadAll(Env("RUV_E2E_TERMINAL_NEW")));
+  fs::permissions(dir / "kadry.exe", fs::perms::owner_all);
+  auto launcher = Launch();
+  const auto main = MainWindow();
+  ASSERT_TRUE(main) << "the main window did not appear";
+  const long before = StatusKiB(launcher->Pid(), "VmHWM:");
+  x_->Click(*main, 5 + 10 + 100, 5 + 40 + 20);
+
+  long peak = before;
+  ASSERT_TRUE(WaitUntil([&] {
+    peak = std::max(peak, StatusKiB(launcher->Pid(), "VmHWM:"));
+    return fs::exists(dir / "ruv_record_args.txt");
+  }, 120s)) << "the terminal was not started";
+  peak = std::max(peak, StatusKiB(launcher->Pid(), "VmHWM:"));
+  RecordProperty("peak_rss_before_click_mib", std::to_string(before / kMiB));
+  RecordProperty("peak_rss_mib", std::to_string(peak / kMiB));
+  EXPECT_GT(before, 0);
+  EXPECT_LT(peak - before, 96 * kMiB) << "peak resident memory grew by that much, MiB";
+
+  const fs::path fetched = dir / "dane" / "duzy.dat";
+  ASSERT_EQ(fs::file_size(fetched), fs::file_size(served));
+  std::ifstream a(served, std::ios::binary), b(fetched, std::ios::binary);
+  std::string x(1 << 20, '\0'), y(1 << 20, '\0');
+  for (int n = 0; n < 512; ++n) {
+    a.read(x.data(), static_cast<std::streamsize>(x.size()));
+    b.read(y.data(), static_cast<std::streamsize>(y.size()));
+    ASSERT_TRUE(x == y) << "block " << n << " differs";
+  }
+  std::vector<std::string> left;
+  for (const auto& entry : fs::directory_iterator(dir / "dane")) left.push_back(entry.path().filename().string());
+  EXPECT_EQ(left, std::vector<std::string>{"duzy.dat"});
+  if (launcher->Running()) x_->Close(*main);
+  EXPECT_EQ(launcher->Wait(10s), 0);
 }
 
 }  // namespace
