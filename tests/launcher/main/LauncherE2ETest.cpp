@@ -334,6 +334,20 @@ class LauncherE2E : public ::testing::Test {
     s->Put("kadry/kadry.exe", ReadAll(Env("RUV_E2E_TERMINAL_NEW")));
     return s;
   }
+  // The server, with the first terminal given one additional file, "duzy.dat" in
+  // terminale\kadry\dane, and every machine inside the client network, so that
+  // after a launch the launcher minimizes and stays and its memory can still be
+  // read. The program file is up to date: a click fetches the icon and that file.
+  std::unique_ptr<Server> StartServerWithDataFile() {
+    auto s = StartServer();
+    Ustawienia u{.mask = "0.0.0.0", .ip = "0.0.0.0", .kadry = "<file><name>duzy.dat</name>"
+                 "<target_path>terminale\\kadry\\dane</target_path><source_path>kadry</source_path></file>"};
+    s->Put("ruv_virad_2.xml", Configuration(u));
+    const fs::path dir = root_ / "cwd" / "terminale" / "kadry";
+    WriteAll(dir / "kadry.exe", ReadAll(Env("RUV_E2E_TERMINAL_NEW")));
+    fs::permissions(dir / "kadry.exe", fs::perms::owner_all);
+    return s;
+  }
   std::unique_ptr<Process> Launch(const std::string& name = "ruv_virad.exe") {
     return std::make_unique<Process>(
         std::vector<std::string>{(root_ / "cwd" / name).string()}, root_ / "cwd",
@@ -524,14 +538,12 @@ TEST_F(LauncherE2E, AFailedLoadWithoutACopyEndsTheLauncherAfterItsBoxes) {
 
 // --- Memory stays bounded whatever the server sends ---
 
-// Every machine is inside 0.0.0.0/0: after a launch the launcher minimizes and
-// stays, so its peak memory can still be read.
-const Ustawienia kWszedzie{.mask = "0.0.0.0", .ip = "0.0.0.0", .kadry = ""};
-
-// An additional file of the first terminal, in a directory of its own.
-std::string DodatkowyPlik(const std::string& name) {
-  return "<file><name>" + name + "</name><target_path>terminale\\kadry\\dane</target_path>"
-         "<source_path>kadry</source_path></file>";
+// The names in a directory, sorted.
+std::vector<std::string> Names(const fs::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 // The configuration without end, as fast as the launcher reads it: the launcher
@@ -560,15 +572,9 @@ TEST_F(LauncherE2E, AnEndlessConfigurationFallsBackToTheCopyInBoundedMemory) {
 // it arrives, gives up at the bound for a terminal file with the job's error box,
 // removes what it wrote, and starts the terminal all the same.
 TEST_F(LauncherE2E, AnEndlessTerminalFileEndsTheJobWithItsErrorBoxInBoundedMemory) {
-  auto server = StartServer();
-  Ustawienia u = kWszedzie;
-  u.kadry = DodatkowyPlik("duzy.dat");
-  server->Put("ruv_virad_2.xml", Configuration(u));
+  auto server = StartServerWithDataFile();
   server->Rule("/kadry/duzy.dat", R"({"body": "0123456789abcdef", "endless": true})");
   const fs::path dir = root_ / "cwd" / "terminale" / "kadry";
-  // The program is up to date; the directory of the file holds one of its own.
-  WriteAll(dir / "kadry.exe", ReadAll(Env("RUV_E2E_TERMINAL_NEW")));
-  fs::permissions(dir / "kadry.exe", fs::perms::owner_all);
   WriteAll(dir / "dane" / "inny.txt", "kept");
   auto launcher = Launch();
   const auto main = MainWindow();
@@ -592,9 +598,7 @@ TEST_F(LauncherE2E, AnEndlessTerminalFileEndsTheJobWithItsErrorBoxInBoundedMemor
   x_->Close(*box);
 
   ASSERT_TRUE(WaitUntil([&] { return fs::exists(dir / "ruv_record_args.txt"); }, 20s)) << "the terminal was not started";
-  std::vector<std::string> left;
-  for (const auto& entry : fs::directory_iterator(dir / "dane")) left.push_back(entry.path().filename().string());
-  EXPECT_EQ(left, std::vector<std::string>{"inny.txt"});
+  EXPECT_EQ(Names(dir / "dane"), std::vector<std::string>{"inny.txt"});
   EXPECT_EQ(ReadAll(dir / "dane" / "inny.txt"), "kept");
   if (launcher->Running()) x_->Close(*main);
   EXPECT_EQ(launcher->Wait(10s), 0);
@@ -603,10 +607,7 @@ TEST_F(LauncherE2E, AnEndlessTerminalFileEndsTheJobWithItsErrorBoxInBoundedMemor
 // A 512 MiB terminal file arrives exact, and the launcher's peak memory hardly
 // moves while it does.
 TEST_F(LauncherE2E, ALargeTerminalFileIsFetchedExactInBoundedMemory) {
-  auto server = StartServer();
-  Ustawienia u = kWszedzie;
-  u.kadry = DodatkowyPlik("duzy.dat");
-  server->Put("ruv_virad_2.xml", Configuration(u));
+  auto server = StartServerWithDataFile();
   // 512 blocks of 1 MiB, each stamped with its number, so a piece lost, doubled
   // or out of place shows.
   const fs::path served = root_ / "served" / "kadry" / "duzy.dat";
@@ -620,8 +621,6 @@ TEST_F(LauncherE2E, ALargeTerminalFileIsFetchedExactInBoundedMemory) {
     }
   }
   const fs::path dir = root_ / "cwd" / "terminale" / "kadry";
-  WriteAll(dir / "kadry.exe", ReadAll(Env("RUV_E2E_TERMINAL_NEW")));
-  fs::permissions(dir / "kadry.exe", fs::perms::owner_all);
   auto launcher = Launch();
   const auto main = MainWindow();
   ASSERT_TRUE(main) << "the main window did not appear";
@@ -648,9 +647,7 @@ TEST_F(LauncherE2E, ALargeTerminalFileIsFetchedExactInBoundedMemory) {
     b.read(y.data(), static_cast<std::streamsize>(y.size()));
     ASSERT_TRUE(x == y) << "block " << n << " differs";
   }
-  std::vector<std::string> left;
-  for (const auto& entry : fs::directory_iterator(dir / "dane")) left.push_back(entry.path().filename().string());
-  EXPECT_EQ(left, std::vector<std::string>{"duzy.dat"});
+  EXPECT_EQ(Names(dir / "dane"), std::vector<std::string>{"duzy.dat"});
   if (launcher->Running()) x_->Close(*main);
   EXPECT_EQ(launcher->Wait(10s), 0);
 }
