@@ -14,7 +14,6 @@
 
 #include <QApplication>
 
-#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <thread>
@@ -36,16 +35,6 @@ void ZostanNaX11() {
   if (wayland && *wayland && display && *display && platform == nullptr) setenv("QT_QPA_PLATFORM", "xcb", 1);
 }
 
-// Ends the process with exit code 0, from any thread. Workers still running (an
-// abandoned fetch, a download job) are not waited for, and nothing is left to save,
-// so the globals are not torn down under them; a file being written keeps its old
-// content, and the write's temporary file goes.
-[[noreturn]] void Zakoncz() {
-  std::fflush(nullptr);
-  fs::AbandonWritesInProgress();
-  std::_Exit(0);
-}
-
 // Another launcher's close request ends this one at once, whatever it is doing:
 // showing a message box (which closes unanswered), running a download job behind
 // the progress window (which is dropped, and no terminal is started), or waiting
@@ -54,7 +43,7 @@ void ZostanNaX11() {
 // while the user-interface thread handles no events.
 void ZakonczNaProsbeInnegoLaunchera(std::unique_ptr<x11::ApplicationWindow> okno) {
   std::thread([okno = std::move(okno)] {
-    if (okno->WaitForCloseRequest()) Zakoncz();
+    if (okno->WaitForCloseRequest()) fs::EndProcessNow();
   }).detach();
 }
 
@@ -94,7 +83,7 @@ int UruchomLauncher(int argc, char** argv, std::shared_ptr<IMessageBoxes> komuni
 
     if (const auto komunikat = KomunikatNieprawidlowejNazwy(sciezka)) {
       ShowMessage(*komunikat);
-      Zakoncz();
+      fs::EndProcessNow();
     }
 
     // The hidden window through which other launchers close this one.
@@ -114,7 +103,7 @@ int UruchomLauncher(int argc, char** argv, std::shared_ptr<IMessageBoxes> komuni
     if (przyKoncu) przyKoncu(form);
   }
   provisioning::TTerminals::Finalizuj();
-  Zakoncz();
+  fs::EndProcessNow();
 }
 
 }  // namespace ruv

@@ -2,10 +2,6 @@
 
 #include "ruv/provisioning/UpdateLauncher.h"
 
-#include <unistd.h>
-
-#include <cstdio>
-#include <iostream>
 #include <string>
 
 #include "ruv/platform/Files.h"
@@ -31,15 +27,7 @@ void updateLauncher() {
   // Started as a program only: it is never handed to the desktop to open as a document.
   shell::StartProgram(downloader, resources::SzablonyAdresow() + " . " + resources::NazwaPlikuProgramu() + " run",
                       "");
-  // The process ends here with exit code 0. Everything the launcher writes is
-  // written atomically when it is written, so only buffered output is left to
-  // flush; destructors of static objects are not run, because worker threads
-  // that were given up on (a timed-out configuration fetch) may still use them.
-  std::cout.flush();
-  std::cerr.flush();
-  std::fflush(nullptr);
-  fs::AbandonWritesInProgress();
-  ::_exit(0);
+  fs::EndProcessNow();
 }
 
 }  // namespace ruv::provisioning
