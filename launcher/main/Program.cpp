@@ -16,6 +16,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <system_error>
 #include <thread>
 
 namespace ruv {
@@ -35,19 +36,25 @@ void ZostanNaX11() {
   if (wayland && *wayland && display && *display && platform == nullptr) setenv("QT_QPA_PLATFORM", "xcb", 1);
 }
 
-// Another launcher's close request ends this one at once, whatever it is doing:
-// showing a message box (which closes unanswered), running a download job behind
-// the progress window (which is dropped, and no terminal is started), or waiting
-// for the configuration fetch. The request is watched on a thread of its own,
-// which alone uses the application window from here on, so that it is seen also
-// while the user-interface thread handles no events.
-void ZakonczNaProsbeInnegoLaunchera(std::unique_ptr<x11::ApplicationWindow> okno) {
-  std::thread([okno = std::move(okno)] {
-    if (okno->WaitForCloseRequest()) fs::EndProcessNow();
-  }).detach();
-}
-
 }  // namespace
+
+// The request is watched on a thread of its own, which alone uses the application
+// window from here on, so that it is seen also while the user-interface thread
+// handles no events.
+bool ZakonczNaProsbeInnegoLaunchera(std::unique_ptr<x11::ApplicationWindow> okno) {
+  if (!okno) return false;
+  try {
+    std::thread([okno = std::move(okno)] {
+      if (okno->WaitForCloseRequest()) fs::EndProcessNow();
+    }).detach();
+    return true;
+  } catch (const std::system_error&) {
+    // No thread could be made (the system's limits are reached). The window, which
+    // would only gather requests that nobody reads, has gone with the thread that
+    // was not made.
+    return false;
+  }
+}
 
 std::optional<std::string> KomunikatNieprawidlowejNazwy(const std::string& sciezka) {
   const std::string wymagana = resources::NazwaProgramu() + ".exe";
@@ -89,7 +96,7 @@ int UruchomLauncher(int argc, char** argv, std::shared_ptr<IMessageBoxes> komuni
     // The hidden window through which other launchers close this one.
     std::unique_ptr<x11::ApplicationWindow> oknoAplikacji = x11::ApplicationWindow::Create(tytul);
     x11::PostCloseToWindowsTitled(tytul, oknoAplikacji.get());
-    if (oknoAplikacji) ZakonczNaProsbeInnegoLaunchera(std::move(oknoAplikacji));
+    ZakonczNaProsbeInnegoLaunchera(std::move(oknoAplikacji));
 
     TMainForm form;
     form.FormShow();

@@ -1,5 +1,6 @@
 #include "ruv/platform/WindowList.h"
 
+#include "ChildProcess.h"
 #include "XServer.h"
 
 #include <gtest/gtest.h>
@@ -159,16 +160,7 @@ class WindowProgram {
   xcb_window_t Window() const { return window_; }
   // The exit code once the program has ended within the time, -1 for a signal.
   std::optional<int> ExitCode(std::chrono::milliseconds within) {
-    const auto deadline = std::chrono::steady_clock::now() + within;
-    while (!exitCode_) {
-      int status = 0;
-      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-        exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-      } else {
-        if (std::chrono::steady_clock::now() >= deadline) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      }
-    }
+    if (!exitCode_) exitCode_ = testing::ExitCodeWithin(pid_, within);
     return exitCode_;
   }
 
