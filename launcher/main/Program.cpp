@@ -14,9 +14,9 @@
 
 #include <QApplication>
 
-#include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <system_error>
 #include <thread>
 
 namespace ruv {
@@ -36,29 +36,25 @@ void ZostanNaX11() {
   if (wayland && *wayland && display && *display && platform == nullptr) setenv("QT_QPA_PLATFORM", "xcb", 1);
 }
 
-// Ends the process with exit code 0, from any thread. Workers still running (an
-// abandoned fetch, a download job) are not waited for, and nothing is left to save,
-// so the globals are not torn down under them; a file being written keeps its old
-// content, and the write's temporary file goes.
-[[noreturn]] void Zakoncz() {
-  std::fflush(nullptr);
-  fs::AbandonWritesInProgress();
-  std::_Exit(0);
-}
-
-// Another launcher's close request ends this one at once, whatever it is doing:
-// showing a message box (which closes unanswered), running a download job behind
-// the progress window (which is dropped, and no terminal is started), or waiting
-// for the configuration fetch. The request is watched on a thread of its own,
-// which alone uses the application window from here on, so that it is seen also
-// while the user-interface thread handles no events.
-void ZakonczNaProsbeInnegoLaunchera(std::unique_ptr<x11::ApplicationWindow> okno) {
-  std::thread([okno = std::move(okno)] {
-    if (okno->WaitForCloseRequest()) Zakoncz();
-  }).detach();
-}
-
 }  // namespace
+
+// The request is watched on a thread of its own, which alone uses the application
+// window from here on, so that it is seen also while the user-interface thread
+// handles no events.
+bool ZakonczNaProsbeInnegoLaunchera(std::unique_ptr<x11::ApplicationWindow> okno) {
+  if (!okno) return false;
+  try {
+    std::thread([okno = std::move(okno)] {
+      if (okno->WaitForCloseRequest()) fs::EndProcessNow();
+    }).detach();
+    return true;
+  } catch (const std::system_error&) {
+    // No thread could be made (the system's limits are reached). The window, which
+    // would only gather requests that nobody reads, has gone with the thread that
+    // was not made.
+    return false;
+  }
+}
 
 std::optional<std::string> KomunikatNieprawidlowejNazwy(const std::string& sciezka) {
   const std::string wymagana = resources::NazwaProgramu() + ".exe";
@@ -94,13 +90,13 @@ int UruchomLauncher(int argc, char** argv, std::shared_ptr<IMessageBoxes> komuni
 
     if (const auto komunikat = KomunikatNieprawidlowejNazwy(sciezka)) {
       ShowMessage(*komunikat);
-      Zakoncz();
+      fs::EndProcessNow();
     }
 
     // The hidden window through which other launchers close this one.
     std::unique_ptr<x11::ApplicationWindow> oknoAplikacji = x11::ApplicationWindow::Create(tytul);
     x11::PostCloseToWindowsTitled(tytul, oknoAplikacji.get());
-    if (oknoAplikacji) ZakonczNaProsbeInnegoLaunchera(std::move(oknoAplikacji));
+    ZakonczNaProsbeInnegoLaunchera(std::move(oknoAplikacji));
 
     TMainForm form;
     form.FormShow();
@@ -114,7 +110,7 @@ int UruchomLauncher(int argc, char** argv, std::shared_ptr<IMessageBoxes> komuni
     if (przyKoncu) przyKoncu(form);
   }
   provisioning::TTerminals::Finalizuj();
-  Zakoncz();
+  fs::EndProcessNow();
 }
 
 }  // namespace ruv

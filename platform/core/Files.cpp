@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <iostream>
 #include <mutex>
 #include <set>
 
@@ -168,6 +170,15 @@ void AbandonWritesInProgress() {
   pending.mutex.lock();
   for (const std::string& tmp : pending.temporaries) ::unlink(tmp.c_str());
   pending.temporaries.clear();
+}
+
+void EndProcessNow() {
+  // The files first: they stay whole even if flushing blocks on a full pipe.
+  AbandonWritesInProgress();
+  std::cout.flush();
+  std::clog.flush();
+  std::fflush(nullptr);
+  ::_exit(0);
 }
 
 bool IsExecutableFile(std::string_view path) {

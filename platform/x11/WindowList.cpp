@@ -149,20 +149,6 @@ ApplicationWindow::~ApplicationWindow() {
   xcb_disconnect(connection_);
 }
 
-int ApplicationWindow::EventFd() const { return xcb_get_file_descriptor(connection_); }
-
-bool ApplicationWindow::ConnectionLost() const { return xcb_connection_has_error(connection_) != 0; }
-
-
-bool ApplicationWindow::TakeCloseRequest() {
-  bool requested = false;
-  while (xcb_generic_event_t* ev = xcb_poll_for_event(connection_)) {
-    requested = IsCloseRequest(ev, window_, protocols_, deleteWindow_) || requested;
-    std::free(ev);
-  }
-  return requested;
-}
-
 bool ApplicationWindow::WaitForCloseRequest() {
   while (xcb_generic_event_t* ev = xcb_wait_for_event(connection_)) {
     const bool requested = IsCloseRequest(ev, window_, protocols_, deleteWindow_);

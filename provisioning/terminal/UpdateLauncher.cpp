@@ -2,10 +2,6 @@
 
 #include "ruv/provisioning/UpdateLauncher.h"
 
-#include <unistd.h>
-
-#include <cstdio>
-#include <iostream>
 #include <string>
 
 #include "ruv/platform/Files.h"
@@ -15,37 +11,23 @@
 
 namespace ruv::provisioning {
 
-namespace {
-
-void FetchDownloader(const std::string& downloader) {
-  const TMemoryStream stream = downloadToStream(resources::SzablonyAdresow(), downloader);
-  saveStreamToFile(stream, ".", downloader, 1, /*executable=*/true);
-}
-
-}  // namespace
-
 void updateLauncher() {
   const std::string downloader = resources::NazwaProgramuPobierajacego();
-  // A downloader that is present is started as it is, whatever its age. One that
-  // may not be run (copied without its permissions, say) is made runnable, or
-  // fetched again when that is refused.
   if (!fs::FileExists(downloader)) {
-    FetchDownloader(downloader);
-  } else if (!fs::IsExecutableFile(downloader) && !fs::MakeExecutable(downloader)) {
-    FetchDownloader(downloader);
+    const TMemoryStream stream = downloadToStream(resources::SzablonyAdresow(), downloader);
+    saveStreamToFile(stream, ".", downloader, 1, /*executable=*/true);
+  } else if (!fs::IsExecutableFile(downloader)) {
+    // A downloader that is present is started as it is, whatever its age, and never
+    // fetched again. One that may not be run (copied without its permissions, say)
+    // is made runnable where that is allowed; where it is not (a file system
+    // mounted noexec or read-only), the start below fails, and the launcher ends
+    // all the same.
+    fs::MakeExecutable(downloader);
   }
   // Started as a program only: it is never handed to the desktop to open as a document.
   shell::StartProgram(downloader, resources::SzablonyAdresow() + " . " + resources::NazwaPlikuProgramu() + " run",
                       "");
-  // The process ends here with exit code 0. Everything the launcher writes is
-  // written atomically when it is written, so only buffered output is left to
-  // flush; destructors of static objects are not run, because worker threads
-  // that were given up on (a timed-out configuration fetch) may still use them.
-  std::cout.flush();
-  std::cerr.flush();
-  std::fflush(nullptr);
-  fs::AbandonWritesInProgress();
-  ::_exit(0);
+  fs::EndProcessNow();
 }
 
 }  // namespace ruv::provisioning

@@ -1,6 +1,8 @@
 #pragma once
 // The X server's top-level windows as seen from outside, for the programs that
 // watch and drive the launcher's windows (the end-to-end tests, the benchmarks).
+// It reads the server on its own, as a window manager's tools do, and shares no
+// code with the launcher's own walk of the windows, which the tests check.
 
 #include <xcb/xcb.h>
 
@@ -27,12 +29,15 @@ class TopLevelWindows {
     std::string title;  // _NET_WM_NAME, else WM_NAME
     bool mapped;        // viewable, its frame included
   };
-  // The top-level windows as the launcher walks them (ruv::x11::ListTopLevelWindows):
-  // under a window manager that reparents, the windows it manages inside their
-  // frames, not the frames; bottom of the stacking order first.
+  // The top-level windows, bottom of the stacking order first: for each child of
+  // the root, the windows below it that carry WM_STATE (those a window manager
+  // manages, inside the frames of one that reparents), or the child itself where
+  // none does. Titles are read whole.
   std::vector<Window> List();
 
  private:
+  xcb_atom_t InternAtom(const char* name, bool onlyIfExists);
+  std::vector<xcb_window_t> ManagedOrTop();
   xcb_connection_t* connection_;
   xcb_window_t root_ = XCB_NONE;
 };

@@ -16,6 +16,8 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -133,6 +135,7 @@ class MainFormTest : public ::testing::Test {
     SetAddresses({"192.0.2.1"});
   }
   void TearDown() override {
+    EXPECT_TRUE(EventLoopsRun()) << "the case left the application quitting";
     QCoreApplication::removePostedEvents(nullptr);
     TTerminals::Finalizuj();
     provisioning::SetLocalAddressLookup(nullptr);
@@ -141,6 +144,14 @@ class MainFormTest : public ::testing::Test {
     fs::remove_all(root_);
   }
 
+  // Whether an event loop runs until it is told to end. Once the application has
+  // been told to quit while no loop of its own ran, every loop returns at once
+  // (the progress window's modal one too), until the application's loop has run.
+  static bool EventLoopsRun() {
+    QEventLoop loop;
+    QTimer::singleShot(0, &loop, [&loop] { loop.exit(7); });
+    return loop.exec() == 7;
+  }
   static void SetAddresses(std::vector<std::string> addresses) {
     provisioning::SetLocalAddressLookup([addresses] { return std::optional(addresses); });
   }
@@ -517,8 +528,10 @@ TEST_F(MainFormTest, AcceptingTheUpdateStartsTheDownloaderAndEndsTheProcess) {
 }
 
 // A click fetches the terminal and starts it; the launcher then minimizes inside a
-// client network and ends outside one.
+// client network and ends outside one. The click comes inside the application's
+// loop, as in the launcher: a click that ends the launcher ends that loop.
 TEST_F(MainFormTest, AClickStartsTheTerminalThenMinimizesInsideAndEndsOutside) {
+  constexpr int kStillRunning = 5;
   const std::string program = ReadAll(Env("RUV_RECORD_ARGS_PROGRAM"));
   struct Case {
     const char* address;
@@ -535,7 +548,21 @@ TEST_F(MainFormTest, AClickStartsTheTerminalThenMinimizesInsideAndEndsOutside) {
     TScopedScriptedMessageBoxes boxes;
     TMainForm form;
     form.FormShow();
-    form.ButtonClick(form.Buttons()[1]);
+    // Fires only while the loop goes on after the click.
+    bool wentOn = false;
+    QTimer goesOn;
+    goesOn.setSingleShot(true);
+    QObject::connect(&goesOn, &QTimer::timeout, [&] {
+      wentOn = true;
+      QCoreApplication::exit(kStillRunning);
+    });
+    QTimer::singleShot(0, &form, [&] {
+      form.ButtonClick(form.Buttons()[1]);
+      goesOn.start(0);
+    });
+    EXPECT_EQ(QApplication::exec(), c.ends ? 0 : kStillRunning);
+    goesOn.stop();
+    EXPECT_EQ(wentOn, !c.ends);
     QElapsedTimer t;
     t.start();
     while (!fs::exists(record) && t.elapsed() < 10000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);

@@ -7,6 +7,10 @@ if(TARGET ruv_launcher_main AND TARGET ruv_virad)
         "RUV_RECORD_ARGS_PROGRAM=$<TARGET_FILE:ruv_record_args>"
     TIMEOUT 120)
   add_dependencies(test_launcher_main_window ruv_virad ruv_record_args)
+  ruv_test(test_launcher_program
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/ProgramTest.cpp
+    DEPS ruv_launcher_main ruv_test_xserver ruv_test_support
+    TIMEOUT 60)
 endif()
 
 # The launcher program under Xvfb, on the port of its built-in URL template, which

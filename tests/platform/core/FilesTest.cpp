@@ -7,7 +7,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <iostream>
 #include <thread>
 
 #include "ruv/platform/Exception.h"
@@ -142,10 +145,7 @@ TEST_F(FilesTest, AProcessEndingInTheMiddleOfAWriteLeavesTheOldFileAndNoTemporar
     // close does.
     for (;;) {
       for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
-        if (entry.path().filename().string().rfind(".big.bin.", 0) == 0) {
-          AbandonWritesInProgress();
-          ::_exit(0);
-        }
+        if (entry.path().filename().string().rfind(".big.bin.", 0) == 0) EndProcessNow();
       }
       if (ReadFile(p) != "old") ::_exit(2);  // the write won the race: nothing to show
     }
@@ -157,6 +157,35 @@ TEST_F(FilesTest, AProcessEndingInTheMiddleOfAWriteLeavesTheOldFileAndNoTemporar
   EXPECT_EQ(WEXITSTATUS(status), 0);
   EXPECT_EQ(ReadFile(p), "old");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1) << "a temporary file was left";
+}
+
+// What a process that ends now has printed reaches its reader, however it was
+// written; what would run at an ordinary exit does not run.
+TEST_F(FilesTest, EndingTheProcessNowFlushesItsOutputAndRunsNoExitHandlers) {
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  std::fflush(nullptr);  // nothing of this process's own output goes to the child
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::close(fds[0]);
+    ::dup2(fds[1], STDOUT_FILENO);
+    ::close(fds[1]);
+    std::atexit([] { (void)!::write(STDOUT_FILENO, "[exit handler]", 14); });
+    std::printf("printf,");
+    std::cout << "cout";
+    std::thread([] { EndProcessNow(); }).join();  // not reached
+    ::_exit(2);
+  }
+  ::close(fds[1]);
+  std::string printed;
+  char buffer[256];
+  for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) printed.append(buffer, static_cast<size_t>(n));
+  ::close(fds[0]);
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(printed, "printf,cout");
 }
 
 TEST_F(FilesTest, MakeExecutableLetsTheOwnerRunAFile) {

@@ -1,5 +1,6 @@
 #include "ruv/platform/WindowList.h"
 
+#include "ChildProcess.h"
 #include "XServer.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <future>
 #include <optional>
 #include <set>
 #include <thread>
@@ -77,6 +79,23 @@ class Client {
     return parent;
   }
   xcb_window_t Root() const { return screen_->root; }
+  // A client message of the type to the window, carrying the atom named first.
+  void Message(xcb_window_t to, const char* type, const char* first) {
+    xcb_client_message_event_t msg{};
+    msg.response_type = XCB_CLIENT_MESSAGE;
+    msg.format = 32;
+    msg.window = to;
+    msg.type = Atom(type);
+    msg.data.data32[0] = Atom(first);
+    xcb_send_event(c_, 0, to, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&msg));
+    Sync();
+  }
+  // Has the server close the connection of the client that made the window, as
+  // when that client's link to the server breaks.
+  void CutConnectionOf(xcb_window_t w) {
+    xcb_kill_client(c_, w);
+    Sync();
+  }
   // The windows of ListTopLevelWindows that this client made, in its order.
   std::vector<TopLevelWindow> ListedOwnWindows() {
     std::vector<TopLevelWindow> out;
@@ -120,15 +139,36 @@ class Client {
   std::set<xcb_window_t> created_;
 };
 
-bool AwaitCloseRequest(ApplicationWindow& window) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (std::chrono::steady_clock::now() < deadline) {
-    if (window.TakeCloseRequest()) return true;
-    pollfd p{window.EventFd(), POLLIN, 0};
-    ::poll(&p, 1, 50);
+// Waits for a close request to the window on a thread of its own, as the
+// launcher's watcher does. A wait still going at the end is ended by cutting the
+// window's connection, so the window must outlive the watch.
+class CloseWatch {
+ public:
+  explicit CloseWatch(ApplicationWindow& window)
+      : window_(window), wait_(std::async(std::launch::async, [&window] { return window.WaitForCloseRequest(); })) {}
+  ~CloseWatch() {
+    if (!Ended(std::chrono::milliseconds(0))) CutConnection();
   }
-  return false;
-}
+  CloseWatch(const CloseWatch&) = delete;
+  CloseWatch& operator=(const CloseWatch&) = delete;
+  // How the wait has ended within the time: true with a close request, false
+  // with a lost connection; nothing while it still waits.
+  std::optional<bool> Ended(std::chrono::milliseconds within) {
+    if (!ended_ && wait_.wait_for(within) == std::future_status::ready) ended_ = wait_.get();
+    return ended_;
+  }
+  // Cuts the window's connection from the server's side, then says how the wait
+  // ended: false unless a close request had come before.
+  std::optional<bool> CutConnection() {
+    Client().CutConnectionOf(window_.Id());
+    return Ended(std::chrono::seconds(10));
+  }
+
+ private:
+  ApplicationWindow& window_;
+  std::future<bool> wait_;
+  std::optional<bool> ended_;
+};
 
 // Another program, in a process of its own: one mapped top-level window with
 // the title (both _NET_WM_NAME and WM_NAME) that takes WM_DELETE_WINDOW and
@@ -159,16 +199,7 @@ class WindowProgram {
   xcb_window_t Window() const { return window_; }
   // The exit code once the program has ended within the time, -1 for a signal.
   std::optional<int> ExitCode(std::chrono::milliseconds within) {
-    const auto deadline = std::chrono::steady_clock::now() + within;
-    while (!exitCode_) {
-      int status = 0;
-      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-        exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-      } else {
-        if (std::chrono::steady_clock::now() >= deadline) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      }
-    }
+    if (!exitCode_) exitCode_ = testing::ExitCodeWithin(pid_, within);
     return exitCode_;
   }
 
@@ -235,6 +266,7 @@ TEST_F(WindowListTest, CloseRequestGoesToEveryOtherWindowTitledExactly) {
   auto own = ApplicationWindow::Create(kTitle);
   auto other = ApplicationWindow::Create(kTitle);
   ASSERT_TRUE(own && other);
+  CloseWatch ownWatch(*own), otherWatch(*other);
   Client client;
   const xcb_window_t trailingBlank = client.Window("ruv_virad ", "ruv_virad ");
   const xcb_window_t capital = client.Window("Ruv_virad", "Ruv_virad");
@@ -249,10 +281,8 @@ TEST_F(WindowListTest, CloseRequestGoesToEveryOtherWindowTitledExactly) {
   const auto got = client.CloseRequests(topmost);
   EXPECT_EQ(got, (std::set<xcb_window_t>{oldStyle, utf8Wins, topmost}));
   for (xcb_window_t w : {trailingBlank, capital, utf8Differs, untitled}) EXPECT_FALSE(got.count(w)) << w;
-  EXPECT_TRUE(AwaitCloseRequest(*other));
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  EXPECT_FALSE(own->TakeCloseRequest()) << "the own window is skipped";
-  EXPECT_FALSE(own->ConnectionLost());
+  EXPECT_EQ(otherWatch.Ended(std::chrono::seconds(10)), true);
+  EXPECT_EQ(ownWatch.CutConnection(), false) << "the own window is skipped";
 }
 
 TEST_F(WindowListTest, TitlesAreReadUpTo255Characters) {
@@ -262,10 +292,38 @@ TEST_F(WindowListTest, TitlesAreReadUpTo255Characters) {
   for (int i = 0; i < 45; ++i) title300 += "x";
   auto window = ApplicationWindow::Create(title300);
   ASSERT_TRUE(window);
+  CloseWatch watch(*window);
   EXPECT_EQ(PostCloseToWindowsTitled(title300, nullptr), 0);
   EXPECT_EQ(PostCloseToWindowsTitled(title255, nullptr), 1);
-  EXPECT_TRUE(AwaitCloseRequest(*window));
+  EXPECT_EQ(watch.Ended(std::chrono::seconds(10)), true);
   EXPECT_EQ(PostCloseToWindowsTitled("", nullptr), 0) << "untitled windows are never asked to close";
+}
+
+// The wait of the launcher's watcher ends with a close request from another
+// connection, or with a lost connection; other messages to the window leave it
+// waiting.
+TEST_F(WindowListTest, WaitingForACloseRequestEndsWithTheRequestOrALostConnection) {
+  struct Case {
+    const char* what;
+    bool request;  // ended by a close request, else by cutting the connection
+  };
+  for (const Case c : {Case{"close request", true}, Case{"lost connection", false}}) {
+    SCOPED_TRACE(c.what);
+    auto window = ApplicationWindow::Create(kTitle);
+    ASSERT_TRUE(window);
+    CloseWatch watch(*window);
+    Client client;
+    client.Message(window->Id(), "WM_PROTOCOLS", "WM_TAKE_FOCUS");
+    client.Message(window->Id(), "RUV_SOMETHING_ELSE", "WM_DELETE_WINDOW");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_FALSE(watch.Ended(std::chrono::milliseconds(0))) << "ended by a message that is no close request";
+    if (c.request) {
+      EXPECT_EQ(PostCloseToWindowsTitled(kTitle, nullptr), 1);
+      EXPECT_EQ(watch.Ended(std::chrono::seconds(10)), true);
+    } else {
+      EXPECT_EQ(watch.CutConnection(), false);
+    }
+  }
 }
 
 // Frames as a reparenting window manager builds them, made by hand on a server
@@ -307,6 +365,7 @@ TEST_F(WindowListUnderOpenboxTest, ProgramWindowTitledExactlyIsAskedToCloseInsid
   auto own = ApplicationWindow::Create(kTitle);
   auto otherLauncher = ApplicationWindow::Create(kTitle);  // never mapped, so never put into a frame
   ASSERT_TRUE(own && otherLauncher);
+  CloseWatch ownWatch(*own), otherWatch(*otherLauncher);
   WindowProgram exact(kTitle), trailingBlank("ruv_virad "), capital("Ruv_virad");
   Client x;
   for (WindowProgram* p : {&exact, &trailingBlank, &capital}) {
@@ -329,11 +388,11 @@ TEST_F(WindowListUnderOpenboxTest, ProgramWindowTitledExactlyIsAskedToCloseInsid
 
   EXPECT_EQ(PostCloseToWindowsTitled(kTitle, own.get()), 2);
   EXPECT_EQ(exact.ExitCode(std::chrono::seconds(5)), 0) << "the program was not asked to close";
-  EXPECT_TRUE(AwaitCloseRequest(*otherLauncher));
+  EXPECT_EQ(otherWatch.Ended(std::chrono::seconds(10)), true);
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   EXPECT_FALSE(trailingBlank.ExitCode(std::chrono::milliseconds(0))) << "\"ruv_virad \" was asked to close";
   EXPECT_FALSE(capital.ExitCode(std::chrono::milliseconds(0))) << "\"Ruv_virad\" was asked to close";
-  EXPECT_FALSE(own->TakeCloseRequest()) << "the own window is skipped";
+  EXPECT_EQ(ownWatch.CutConnection(), false) << "the own window is skipped";
 }
 
 TEST(WindowListNoDisplayTest, NothingHappensWithoutAReachableDisplay) {

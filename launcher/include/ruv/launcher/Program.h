@@ -11,6 +11,9 @@
 
 namespace ruv {
 
+namespace x11 {
+class ApplicationWindow;
+}
 class TMainForm;
 
 // The message shown when the executable's path does not end in "ruv_virad.exe"
@@ -19,6 +22,14 @@ std::optional<std::string> KomunikatNieprawidlowejNazwy(const std::string& sciez
 
 // The application's title: the executable's file name without directory and extension.
 std::string TytulAplikacji(const std::string& sciezka);
+
+// Another launcher's close request to the application window ends this one at once,
+// with exit code 0, whatever it is doing: showing a message box (which closes
+// unanswered), running a download job behind the progress window (which is dropped,
+// and no terminal is started), or waiting for the configuration fetch. False when
+// there is no window, or no thread can be made to watch it: the launcher then goes
+// on, and other launchers cannot close it.
+bool ZakonczNaProsbeInnegoLaunchera(std::unique_ptr<x11::ApplicationWindow> okno);
 
 // Runs the launcher; the process ends with exit code 0 on every path (the result,
 // were it to return). The message boxes are Qt's unless another service is

@@ -57,6 +57,11 @@ class AtomicFileWriter {
 // write from creating or renaming anything afterwards (such writes block). Call it
 // only right before the process ends.
 void AbandonWritesInProgress();
+// Ends the process at once with exit code 0, from any thread, in the middle of
+// whatever it is doing: the writes in progress are abandoned as above, buffered
+// output is flushed, and neither exit handlers nor destructors of static objects
+// run, because threads that are not waited for may still be using those objects.
+[[noreturn]] void EndProcessNow();
 
 // Whether a regular file exists at the path that this process may run.
 bool IsExecutableFile(std::string_view path);

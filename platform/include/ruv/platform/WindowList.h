@@ -25,20 +25,10 @@ class ApplicationWindow {
   ApplicationWindow(const ApplicationWindow&) = delete;
   ApplicationWindow& operator=(const ApplicationWindow&) = delete;
 
-  // The connection's descriptor: it becomes readable when events arrive.
-  // Watch it and call TakeCloseRequest on every readability, and once right
-  // after watching starts (events read in before are already queued).
-  int EventFd() const;
-  // Reads every pending event without blocking; true when a close request
-  // for this window was among them.
-  bool TakeCloseRequest();
   // Blocks until a close request for this window arrives (true) or the
-  // connection to the X server is lost (false). Meant for a thread of its own
-  // that alone uses this window from then on.
+  // connection to the X server is lost (false); every other event is dropped.
+  // Meant for a thread of its own that alone uses this window from then on.
   bool WaitForCloseRequest();
-  // True once the connection to the X server is broken; the descriptor then
-  // stays readable and should no longer be watched.
-  bool ConnectionLost() const;
   // The X window id, for skipping this window in the walk.
   std::uint32_t Id() const { return window_; }
 
