@@ -98,7 +98,7 @@ rm -rf "$work/files"
 
 # --- The launcher under Xvfb, on its built-in port -------------------------------
 # The end-to-end tests hold the same lock while they use the port.
-exec 9>"${TMPDIR:-/tmp}/ruv_virad_port_$port.lock"
+exec 9>"/tmp/ruv_virad_port_$port.lock"
 flock 9
 for _ in $(seq 60); do
   ss -ltn "sport = :$port" | grep -q LISTEN || break

@@ -93,7 +93,15 @@ AtomicFileWriter::AtomicFileWriter(std::string_view path, bool executable) : tar
     const std::lock_guard lock(pending.mutex);
     fd_ = ::mkostemp(tmp.data(), O_CLOEXEC);
     created = errno;
-    if (fd_ >= 0) pending.temporaries.insert(tmp);
+    if (fd_ >= 0) {
+      try {
+        pending.temporaries.insert(tmp);
+      } catch (...) {
+        ::close(fd_);
+        ::unlink(tmp.c_str());
+        throw;
+      }
+    }
   }
   if (fd_ < 0) RaiseIo("Cannot create a temporary file beside", target_, created);
   temporary_ = std::move(tmp);

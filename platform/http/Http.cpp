@@ -35,6 +35,7 @@ struct Transfer {
   std::int64_t received = 0;
   bool started = false;
   bool tooLarge = false;
+  long refusedStatus = 0;  // the final status of a response whose body was not kept
   std::exception_ptr sinkError;
 };
 
@@ -45,6 +46,14 @@ size_t WriteBody(char* data, size_t size, size_t count, void* user) {
   try {
     if (!t->started) {
       t->started = true;
+      // Only the body of a successful response is the file: that of a final
+      // redirect, or of any other status, never reaches the sink.
+      long status = 0;
+      curl_easy_getinfo(t->curl, CURLINFO_RESPONSE_CODE, &status);
+      if (status < 200 || status > 299) {
+        t->refusedStatus = status;
+        return 0;
+      }
       curl_off_t length = -1;
       if (curl_easy_getinfo(t->curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK && length >= 0) {
         if (length > t->maxBytes) {
@@ -115,7 +124,7 @@ void Get(const std::string& url, bool tls, BodySink& sink, std::int64_t maxBytes
   std::unique_ptr<CURL, CurlDeleter> handle(curl_easy_init());
   if (!handle) throw EIdException("Cannot set up the HTTP request");
   CURL* curl = handle.get();
-  Transfer transfer{curl, sink, std::max<std::int64_t>(maxBytes, 0), 0, false, false, nullptr};
+  Transfer transfer{curl, sink, std::max<std::int64_t>(maxBytes, 0), 0, false, false, 0, nullptr};
   char error[CURL_ERROR_SIZE] = {};
   const std::string encoded = EncodeUrl(url);
   const char* protocols = tls ? "http,https" : "http";
@@ -136,9 +145,6 @@ void Get(const std::string& url, bool tls, BodySink& sink, std::int64_t maxBytes
   if (caFile) Set(curl, CURLOPT_CAINFO, caFile->c_str());
   Set(curl, CURLOPT_ERRORBUFFER, error);
   Set(curl, CURLOPT_BUFFERSIZE, 256L * 1024);
-  // An announced length above the bound fails the transfer before its body; the
-  // write callback holds the bound for bodies without one.
-  Set(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(transfer.maxBytes));
   Set(curl, CURLOPT_WRITEFUNCTION, &WriteBody);
   Set(curl, CURLOPT_WRITEDATA, static_cast<void*>(&transfer));
   if (stop.stop_possible()) {
@@ -150,6 +156,7 @@ void Get(const std::string& url, bool tls, BodySink& sink, std::int64_t maxBytes
   const CURLcode rc = curl_easy_perform(curl);
   if (transfer.sinkError) std::rethrow_exception(transfer.sinkError);
   if (rc == CURLE_ABORTED_BY_CALLBACK && stop.stop_requested()) throw EIdException("The transfer was stopped");
+  if (transfer.refusedStatus != 0) throw EIdException("HTTP status " + std::to_string(transfer.refusedStatus));
   if (transfer.tooLarge || rc == CURLE_FILESIZE_EXCEEDED)
     throw EBodyTooLarge("The file is larger than " + std::to_string(transfer.maxBytes) + " bytes");
   if (rc != CURLE_OK) throw EIdSocketError(error[0] ? std::string(error) : std::string(curl_easy_strerror(rc)));

@@ -106,16 +106,27 @@ class TZapisPobieranegoPliku final : public IDownloadTarget {
   void Otworz() {
     if (plik_) return;
     if (!katalogi_) {
-      try {
-        const auto utworzone = opis_.UtworzPoziomy();
-        utworzone_.insert(utworzone_.end(), utworzone.begin(), utworzone.end());
-      } catch (const Exception&) {
-        opis_.UsunSciezkeDocelowa();
-        throw;
-      }
+      UtworzKatalogi();
       katalogi_ = true;
     }
-    plik_.emplace(fs::NativePath(opis_.PobierzPelnaNazwe()), executable_);
+    const std::string pelna = fs::NativePath(opis_.PobierzPelnaNazwe());
+    try {
+      plik_.emplace(pelna, executable_);
+    } catch (const EInOutError&) {
+      // Another fetch into the same directories that failed may have removed an
+      // empty one between their making and this file's: made again, one more try.
+      UtworzKatalogi();
+      plik_.emplace(pelna, executable_);
+    }
+  }
+  void UtworzKatalogi() {
+    try {
+      const auto utworzone = opis_.UtworzPoziomy();
+      utworzone_.insert(utworzone_.end(), utworzone.begin(), utworzone.end());
+    } catch (const Exception&) {
+      opis_.UsunSciezkeDocelowa();
+      throw;
+    }
   }
 
   const TOpisPliku& opis_;

@@ -771,7 +771,9 @@ TEST(LauncherOversizedConfiguration, AnEndlessConfigurationIsCutAtItsBoundAndThe
   }
   const auto fallback = Clock::now();
   ASSERT_FALSE(ReadAll(run.Record()).empty()) << "no box came";
-  ASSERT_TRUE(asked.has_value());
+  // Request and box may both have come within one pause of the loop.
+  if (!asked && !server.Requests().empty()) asked = fallback;
+  ASSERT_TRUE(asked.has_value()) << "the configuration was never asked for";
   const double afterRequest = std::chrono::duration<double>(fallback - *asked).count();
   ::testing::Test::RecordProperty("fallback_after_request_s", std::to_string(afterRequest));
   // Waiting out the limit would take 5 s; the bound ends the fetch in a fraction of that.

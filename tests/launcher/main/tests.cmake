@@ -26,7 +26,7 @@ if(TARGET ruv_virad AND ruv_e2e_match)
         "RUV_LAUNCHER_EXE=$<TARGET_FILE:ruv_virad>"
         "RUV_E2E_TERMINAL_OLD=$<TARGET_FILE:ruv_record_args_old>"
         "RUV_E2E_TERMINAL_NEW=$<TARGET_FILE:ruv_record_args_new>"
-    TIMEOUT 420)
+    TIMEOUT 900)
   add_dependencies(test_launcher_e2e ruv_virad ruv_record_args_old ruv_record_args_new)
   set_tests_properties(test_launcher_e2e PROPERTIES RESOURCE_LOCK download_port)
 endif()

@@ -178,6 +178,18 @@ TEST_F(HttpTest, ABodyPastItsBoundEndsTheTransferAtOnce) {
   EXPECT_THROW(Get(server.Url() + "/at.bin", false, 0), EBodyTooLarge);
 }
 
+TEST_F(HttpTest, OnlyTheBodyOfASuccessfulResponseReachesTheSink) {
+  TestHttpServer server;
+  server.PutFile("f.bin", "the file");
+  for (const int status : {301, 302, 404, 500}) {
+    SCOPED_TRACE(status);
+    server.SetRule("/f.bin", {.status = status});
+    RecordingSink sink;
+    EXPECT_THROW(Get(server.Url() + "/f.bin", false, sink, kFar), EIdException);
+    EXPECT_EQ(sink.writes, 0);
+  }
+}
+
 TEST_F(HttpTest, ASinkThatFailsEndsTheTransferWithItsOwnError) {
   TestHttpServer server;
   server.SetRule("/endless.bin", {.body = "x", .endless = true});

@@ -77,7 +77,11 @@ TEST_F(TimedFetchTest, ABodyPastTheConfigurationsBoundEndsTheWaitAtOnce) {
     EXPECT_LT(MsSince(start), 4000) << c.path;
     EXPECT_EQ(s.Size(), c.size) << c.path;
   }
-  const auto closed = server_.ClosedTransfers();
+  // The server notices the closed connection at its next send.
+  auto closed = server_.ClosedTransfers();
+  for (const auto until = Clock::now() + std::chrono::seconds(5); closed.empty() && Clock::now() < until;
+       closed = server_.ClosedTransfers())
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   ASSERT_EQ(closed.size(), 1u);
   EXPECT_EQ(closed[0].path, "/endless.xml");
 }

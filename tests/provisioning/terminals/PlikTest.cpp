@@ -168,6 +168,11 @@ TEST_F(PlikTest, NothingHappensForAnEmptyNameAndAFailedFetchTouchesNoDisk) {
   EXPECT_EQ(NewRequests(), Paths{"/brak.txt"});
   EXPECT_EQ(cls, "Exception");
   EXPECT_EQ(Tree("."), Paths{});
+  // A final redirect without a target still carries a body, which is no file.
+  server_.PutFile("przeniesiony.txt", "x");
+  server_.SetRule("/przeniesiony.txt", {.status = 301});
+  EXPECT_EQ(Error({"przeniesiony.txt", "nie\\tworz", "", ""}), "Niemożliwe było sciągnięcie pliku");
+  EXPECT_EQ(Tree("."), Paths{});
 }
 
 // The body goes to disk as it arrives: an attempt that breaks off after part of it
@@ -192,6 +197,7 @@ TEST_F(PlikTest, AnAttemptThatBreaksOffLeavesNothingAndTheNextStartsAfresh) {
     resources::SetUrlTemplatesForTesting(server_.Url() + "/a/%s;" + server_.Url() + "/b/%s");
     EXPECT_TRUE(TOpisPliku(Describe({"plik.bin", "nowy\\cel", "", ""})).download());
     EXPECT_TRUE(Contents("nowy/cel/plik.bin") == second);
+    EXPECT_EQ(Tree("nowy"), (Paths{"cel", "cel/plik.bin"})) << "a temporary was left";
     EXPECT_EQ(NewRequests(), (Paths{"/a/plik.bin", "/b/plik.bin"}));
     fsys::remove_all("nowy");
     // With no template left, the disk is as it was: no temporary, and none of the
@@ -260,7 +266,9 @@ TEST_F(PlikTest, ALargeFileIsWrittenWholeAndOneThatDoesNotFitKeepsTheOldCopy) {
   fsys::create_directory("maly");
   if (::mount("tmpfs", "maly", "tmpfs", 0, "size=16m") != 0) GTEST_SKIP() << "cannot mount a tmpfs here";
   { std::ofstream("maly/duzy.exe") << "old"; }
-  EXPECT_NO_THROW(TOpisPliku(Describe({"duzy.exe", "maly", "duzy", ""})).download());
+  bool written = true;
+  EXPECT_NO_THROW(written = TOpisPliku(Describe({"duzy.exe", "maly", "duzy", ""})).download());
+  EXPECT_FALSE(written) << "a file that did not fit was reported written";
   EXPECT_EQ(Contents("maly/duzy.exe"), "old");
   EXPECT_EQ(Tree("maly"), Paths{"duzy.exe"});
   ::umount("maly");

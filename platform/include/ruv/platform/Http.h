@@ -7,7 +7,7 @@
 //   a final status outside 200..299, a transfer cut short (fewer bytes than the
 //   announced Content-Length, broken chunking) or a TLS failure are all errors;
 // - every GET has a bound on the body's size: a Content-Length above it fails the
-//   GET before any of the body is read, and a body that grows past it is cut there;
+//   GET before any of the body is kept, and a body that grows past it is cut there;
 //   both raise EBodyTooLarge (an EIdException);
 // - with tls, the server's certificate and host name are verified against the
 //   system's trust store; without tls only plain "http" is allowed, so an
@@ -43,11 +43,12 @@ struct TransferLimits {
   long maxRedirects = 5;
 };
 
-// Where a GET puts the body of the response it keeps, as the body arrives.
+// Where a GET puts the body of the response it keeps, as the body arrives. Only
+// the body of a successful (2xx) response reaches it.
 class BodySink {
  public:
   // The length the server announced, before the first Write (not called when none
-  // was announced); never above the GET's bound.
+  // was announced, nor for an empty body); never above the GET's bound.
   virtual void Announced(std::int64_t length) { (void)length; }
   // The next bytes of the body. May raise: the transfer then ends at once and the
   // GET raises that same error.

@@ -44,7 +44,8 @@ class IDownloadTarget : public http::BodySink {
 // template. Raises ruv::Exception "Niemożliwe było sciągnięcie pliku" (EFileTooLarge
 // when a body passed its bound) when none served it, also for an empty list,
 // without network activity. An error of the target itself ends the fetch at once
-// and is raised as it is. Once stop is requested the running attempt is cut short,
+// and is raised as it is, unless it is an EIdException (a memory target out of
+// memory), which fails that attempt only. Once stop is requested the running attempt is cut short,
 // no further template is tried, and the call raises the plain failure.
 void downloadToTarget(const std::string& szablonyAdresow, const std::string& nazwaPliku, IDownloadTarget& target,
                       std::int64_t maxBytes, std::stop_token stop = {});

@@ -3,8 +3,8 @@
 //
 // Whatever the server sends is untrusted: a faulty or hostile server, or a
 // proxy's page in its place, may send without end or announce any length. A body
-// that grows past its bound, or whose announced length is above it, ends that
-// fetch at once as a failed one; nothing of it is kept.
+// that grows past its bound, or whose announced length is above it, fails that
+// template's attempt at once; nothing of it is kept.
 
 #include <cstdint>
 

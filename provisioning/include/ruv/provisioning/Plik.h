@@ -42,12 +42,13 @@ class TOpisPliku {
   // "Niemożliwe było sciągnięcie pliku" with the disk as it was (no temporary,
   // no directory it made); a target directory that cannot be made raises
   // EWrongFilePath after the empty levels are removed again. A file that cannot be
-  // written keeps its old content and the call returns normally. The file is made
-  // executable for the user when executable is true or its name ends with ".exe"
-  // (any letter case). Every call fetches: a local copy is never taken as up to
-  // date here. Returns whether the file was written whole (false for an empty name
-  // and for a write that failed), so that a record of what was fetched is kept
-  // only then.
+  // written keeps its old content and the call returns normally; as the body goes
+  // to disk while it arrives, such a failure ends the fetch there, without trying
+  // further templates. The file is made executable for the user when executable
+  // is true or its name ends with ".exe" (any letter case). Every call fetches: a
+  // local copy is never taken as up to date here. Returns whether the file was
+  // written whole (false for an empty name and for a write that failed), so that a
+  // record of what was fetched is kept only then.
   bool download(bool executable = false) const;
   // Creates the directories of the target path level by level; raises
   // EWrongFilePath "Błąd przy tworzeniu ściężki dla pliku "<name>"".
