@@ -157,7 +157,7 @@ void Get(const std::string& url, bool tls, BodySink& sink, std::int64_t maxBytes
   if (transfer.sinkError) std::rethrow_exception(transfer.sinkError);
   if (rc == CURLE_ABORTED_BY_CALLBACK && stop.stop_requested()) throw EIdException("The transfer was stopped");
   if (transfer.refusedStatus != 0) throw EIdException("HTTP status " + std::to_string(transfer.refusedStatus));
-  if (transfer.tooLarge || rc == CURLE_FILESIZE_EXCEEDED)
+  if (transfer.tooLarge)
     throw EBodyTooLarge("The file is larger than " + std::to_string(transfer.maxBytes) + " bytes");
   if (rc != CURLE_OK) throw EIdSocketError(error[0] ? std::string(error) : std::string(curl_easy_strerror(rc)));
   long status = 0;

@@ -105,10 +105,7 @@ class TZapisPobieranegoPliku final : public IDownloadTarget {
  private:
   void Otworz() {
     if (plik_) return;
-    if (!katalogi_) {
-      UtworzKatalogi();
-      katalogi_ = true;
-    }
+    UtworzKatalogi();
     const std::string pelna = fs::NativePath(opis_.PobierzPelnaNazwe());
     try {
       plik_.emplace(pelna, executable_);
@@ -119,6 +116,7 @@ class TZapisPobieranegoPliku final : public IDownloadTarget {
       plik_.emplace(pelna, executable_);
     }
   }
+  // Makes the levels that are missing; those it made are removed again by Porzuc.
   void UtworzKatalogi() {
     try {
       const auto utworzone = opis_.UtworzPoziomy();
@@ -131,7 +129,6 @@ class TZapisPobieranegoPliku final : public IDownloadTarget {
 
   const TOpisPliku& opis_;
   const bool executable_;
-  bool katalogi_ = false;
   std::vector<std::string> utworzone_;
   std::optional<fs::AtomicFileWriter> plik_;
 };
