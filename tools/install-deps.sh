@@ -8,7 +8,7 @@ packages=(
   libxml2-dev libcurl4-openssl-dev qt6-base-dev libxcb1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  xvfb openbox xauth x11-utils imagemagick libxtst6 openssl curl
+  xvfb openbox xauth x11-utils imagemagick libxtst6 openssl curl iproute2
   fonts-liberation fonts-dejavu-core
 )
 

@@ -1,5 +1,5 @@
 // The offered-terminal list for 200 terminals and 20 client networks: the network
-// check runs once per terminal, with one address lookup per network element.
+// check runs once per terminal, with one reading of the machine's addresses each.
 
 #include <benchmark/benchmark.h>
 

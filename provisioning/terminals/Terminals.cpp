@@ -4,6 +4,7 @@
 
 #include <locale.h>
 #include <mutex>
+#include <optional>
 #include <wctype.h>
 
 #include "CurrentElement.h"
@@ -42,13 +43,19 @@ bool InNetwork(const config::IXMLRuv_viradPtr& root) {
   net::TIdNetworkCalculator calculator;
   const auto networks = root->Get_Network();
   const int count = networks->Count();
+  // The machine's addresses are read once per check, when the first element has
+  // been taken, and serve all its elements: reading the interfaces costs tens of
+  // microseconds, and the offered list checks once for every terminal. Within one
+  // check the addresses cannot be seen to change; the next check reads them anew.
+  std::optional<std::vector<std::string>> addresses;
   // Every element and every address is examined: a malformed element after a
   // matching one still raises.
   for (int i = 0; i < count; ++i) {
     const auto network = networks->Get_Item(i);
     calculator.SetNetworkMaskAsString(network->Get_Mask());
     calculator.SetNetworkAddressAsString(network->Get_Ip());
-    for (const auto& address : PobierzLokalneAdresyIP()) {
+    if (!addresses) addresses = PobierzLokalneAdresyIP();
+    for (const auto& address : *addresses) {
       if (address == kNoIpFound) continue;
       if (calculator.IsAddressInNetwork(address)) result = true;
     }

@@ -217,12 +217,26 @@ TEST_F(NetworkCheck, EveryElementAndAddressIsExamined) {
   }
 }
 
-TEST_F(NetworkCheck, OneFreshLookupPerNetworkElement) {
+TEST_F(NetworkCheck, OneFreshReadingServesEveryElementOfACheck) {
   TTerminals::WczytajDane(Config(Network("255.0.0.0", "10.0.0.0") + Network("255.0.0.0", "11.0.0.0") +
                                  Network("255.0.0.0", "12.0.0.0")));
+  {
+    FixedAddresses addresses(Ids{"12.0.0.1"});  // only the last element matches
+    EXPECT_TRUE(TTerminals::restrictedAccess());
+    EXPECT_EQ(addresses.Lookups(), 1);
+    EXPECT_TRUE(TTerminals::restrictedAccess());
+    EXPECT_EQ(addresses.Lookups(), 2);  // the next check reads again
+  }
+  {
+    // Addresses that change between checks are seen by the next one.
+    FixedAddresses addresses(Ids{"13.0.0.1"});
+    EXPECT_FALSE(TTerminals::restrictedAccess());
+  }
+  // Without an element nothing is read.
+  TTerminals::WczytajDane(Config(""));
   FixedAddresses addresses(Ids{"10.0.0.1"});
-  EXPECT_TRUE(TTerminals::restrictedAccess());
-  EXPECT_EQ(addresses.Lookups(), 3);
+  EXPECT_FALSE(TTerminals::restrictedAccess());
+  EXPECT_EQ(addresses.Lookups(), 0);
 }
 
 // ---- loading and the life of the elements ----

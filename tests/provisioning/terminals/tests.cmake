@@ -22,3 +22,7 @@ endforeach()
 ruv_test(test_provisioning_terminals_threads
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/ThreadsTest.cpp
   DEPS ruv_provisioning_terminals LABELS tsan)
+# The machine's own addresses, set in a private network namespace (needs root and ip).
+ruv_test(test_provisioning_machine_addresses
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/MachineAddressesTest.cpp
+  DEPS ruv_provisioning_terminals)

@@ -10,17 +10,29 @@
 
 namespace ruv::net {
 
-// The IPv4 addresses of this machine's host name as dotted-decimal texts, in the
-// resolver's order (a name listed twice by the resolver gives two entries).
-// std::nullopt when the host name cannot be read or cannot be resolved.
-std::optional<std::vector<std::string>> HostIPv4Addresses();
-
-// The IPv4 addresses that the resolver gives for a host name, as above; std::nullopt
-// when the name does not resolve (an empty name included).
-std::optional<std::vector<std::string>> ResolveIPv4(std::string_view hostName);
-
 // An IPv4 value: the first of the four numbers in the most significant byte.
 using IPv4Value = std::uint32_t;
+
+// One entry of the system's list of network interfaces and their addresses.
+struct InterfaceAddress {
+  bool up = false;                // the interface is up
+  std::optional<IPv4Value> ipv4;  // the entry's IPv4 address; nothing for another family
+};
+
+// The system's interface list, in its order (interface by interface, an entry for
+// each of an interface's addresses); std::nullopt when it cannot be read.
+std::optional<std::vector<InterfaceAddress>> ReadInterfaceAddresses();
+
+// The machine's IPv4 addresses out of an interface list, as dotted-decimal texts:
+// the IPv4 addresses of the interfaces that are up, in the list's order, each once.
+// Loopback addresses (127.0.0.0/8) are left out unless the machine has no other
+// address; then they are its addresses. std::nullopt when there is no list.
+std::optional<std::vector<std::string>> HostIPv4Addresses(
+    const std::optional<std::vector<InterfaceAddress>>& interfaces);
+
+// The IPv4 addresses of this machine as above, from a fresh reading of its
+// interfaces; std::nullopt when they cannot be read.
+std::optional<std::vector<std::string>> HostIPv4Addresses();
 
 // Text to IPv4 value. The text is cut at its first three "." into four parts, the
 // fourth being the whole remainder; each part, with leading and trailing blanks and
