@@ -5,13 +5,16 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <mutex>
+#include <random>
 #include <set>
+#include <utility>
 
 #include "ruv/platform/Exception.h"
 
@@ -31,9 +34,10 @@ mode_t ProcessUmask() {
 }
 [[maybe_unused]] const mode_t kUmaskAtStart = ProcessUmask();
 
-// The temporary files of the atomic writes in progress. Creating, renaming and
-// removing one happen under the lock, so that a process that ends in the middle
-// of a write can remove what the write left behind without racing its rename.
+// The named temporary files of the atomic writes in progress. Creating, naming,
+// renaming and removing one happen under the lock, so that a process that ends in
+// the middle of a write can remove what the write left behind without racing its
+// rename, and no write gives a file a name once the process is ending.
 struct PendingWrites {
   std::mutex mutex;
   std::set<std::string> temporaries;
@@ -82,30 +86,66 @@ constexpr std::size_t kWriteCall = std::size_t{128} << 10;
 
 }  // namespace
 
+namespace {
+
+std::atomic<bool> g_named_temporaries_for_testing{false};
+
+// The directory and the file name of a path.
+std::pair<std::string, std::string> SplitPath(const std::string& path) {
+  const auto slash = path.rfind('/');
+  if (slash == std::string::npos) return {".", path};
+  return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
+}
+
+// A name for a temporary beside the target: ".<name>.XXXXXX" with six random
+// letters and digits; whoever makes the file checks that the name is free.
+std::string TemporaryName(const std::string& dir, const std::string& base) {
+  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  thread_local std::mt19937_64 random{std::random_device{}() ^ static_cast<std::uint64_t>(::getpid())};
+  std::string name = dir + "/." + base + ".";
+  for (int i = 0; i < 6; ++i) name += kLetters[random() % (sizeof kLetters - 1)];
+  return name;
+}
+
+}  // namespace
+
+void UseNamedTemporariesForTesting(bool named) { g_named_temporaries_for_testing = named; }
+
 AtomicFileWriter::AtomicFileWriter(std::string_view path, bool executable) : target_(path) {
-  const auto slash = target_.rfind('/');
-  const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : target_.substr(0, slash));
-  const std::string base = slash == std::string::npos ? target_ : target_.substr(slash + 1);
-  std::string tmp = dir + "/." + base + ".XXXXXX";
-  PendingWrites& pending = Pending();
-  int created = 0;
-  {
-    const std::lock_guard lock(pending.mutex);
-    fd_ = ::mkostemp(tmp.data(), O_CLOEXEC);
-    created = errno;
-    if (fd_ >= 0) {
-      try {
-        pending.temporaries.insert(tmp);
-      } catch (...) {
-        ::close(fd_);
-        ::unlink(tmp.c_str());
-        throw;
+  const auto [dir, base] = SplitPath(target_);
+  const mode_t mode = (executable ? 0755 : 0644) & ~ProcessUmask();
+  if (!g_named_temporaries_for_testing) {
+    // An unnamed file in the target's directory: whatever ends the process before
+    // Commit, nothing of it is left on the disk.
+    fd_ = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+    if (fd_ < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+      RaiseIo("Cannot create a temporary file beside", target_, errno);
+  }
+  if (fd_ < 0) {
+    // A file system without unnamed files: a named temporary, registered so that a
+    // process that ends in the middle of the write can remove it.
+    std::string tmp = dir + "/." + base + ".XXXXXX";
+    PendingWrites& pending = Pending();
+    int created = 0;
+    {
+      const std::lock_guard lock(pending.mutex);
+      fd_ = ::mkostemp(tmp.data(), O_CLOEXEC);
+      created = errno;
+      if (fd_ >= 0) {
+        try {
+          pending.temporaries.insert(tmp);
+        } catch (...) {
+          ::close(fd_);
+          ::unlink(tmp.c_str());
+          throw;
+        }
       }
     }
+    if (fd_ < 0) RaiseIo("Cannot create a temporary file beside", target_, created);
+    temporary_ = std::move(tmp);
   }
-  if (fd_ < 0) RaiseIo("Cannot create a temporary file beside", target_, created);
-  temporary_ = std::move(tmp);
-  if (::fchmod(fd_, (executable ? 0755 : 0644) & ~ProcessUmask()) != 0) Fail("Cannot set the mode of", errno);
+  // The mode is set explicitly: a named temporary is made with 0600.
+  if (::fchmod(fd_, mode) != 0) Fail("Cannot set the mode of", errno);
 }
 
 AtomicFileWriter::~AtomicFileWriter() { RemoveTemporary(); }
@@ -146,24 +186,57 @@ void AtomicFileWriter::Write(std::string_view data) {
   }
 }
 
+namespace {
+
+// Gives the unnamed file behind fd the name path; EEXIST when the name is taken.
+int LinkUnnamed(int fd, const std::string& path) {
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
+  // Without /proc the file can be linked through its descriptor itself, where the
+  // process is allowed to.
+  if (errno == ENOENT && ::access("/proc/self/fd", F_OK) != 0 &&
+      ::linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0)
+    return 0;
+  return errno;
+}
+
+}  // namespace
+
 void AtomicFileWriter::Commit() {
   if (fd_ < 0) RaiseIo("Cannot write", target_, EBADF);
   if (::fsync(fd_) != 0) Fail("Cannot write", errno);
-  const int closed = ::close(fd_);
-  fd_ = -1;
-  if (closed != 0) Fail("Cannot write", errno);
-  int renamed = 0;
   int err = 0;
   {
     PendingWrites& pending = Pending();
+    // Under the lock, so that a process ending meanwhile sees no name of this file
+    // other than the target's: the name and the rename come together, or not at all.
     const std::lock_guard lock(pending.mutex);
-    renamed = ::rename(temporary_.c_str(), target_.c_str());
-    err = errno;
-    if (renamed != 0) ::unlink(temporary_.c_str());
-    pending.temporaries.erase(temporary_);
-    temporary_.clear();
+    if (temporary_.empty()) {
+      const std::string dir = SplitPath(target_).first;
+      const std::string base = SplitPath(target_).second;
+      std::string name;
+      for (int attempt = 0; attempt < 100; ++attempt) {
+        name = TemporaryName(dir, base);
+        err = LinkUnnamed(fd_, name);
+        if (err != EEXIST) break;
+      }
+      if (err == 0 && ::rename(name.c_str(), target_.c_str()) != 0) {
+        err = errno;
+        ::unlink(name.c_str());
+      }
+    } else {
+      if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
+        err = errno;
+        ::unlink(temporary_.c_str());
+      }
+      pending.temporaries.erase(temporary_);
+      temporary_.clear();
+    }
   }
-  if (renamed != 0) RaiseIo("Cannot replace", target_, err);
+  // The data is on the disk already (the flush above): closing can lose nothing.
+  ::close(fd_);
+  fd_ = -1;
+  if (err != 0) RaiseIo("Cannot replace", target_, err);
 }
 
 void WriteFileAtomically(std::string_view path, std::string_view data, bool executable) {

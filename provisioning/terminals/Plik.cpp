@@ -7,8 +7,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <mutex>
 #include <optional>
+#include <set>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "ruv/platform/Exception.h"
@@ -73,14 +76,85 @@ std::string TOpisPliku::PobierzWersjeLokalnegoPliku() const {
 
 namespace {
 
+// The directories that the fetches in progress in this process write into, and
+// every level above them, by identity (device and inode, so that two spellings of
+// one directory are one). Making the levels of a target path, creating the file
+// in them, and removing empty levels happen under the lock, and a level in use is
+// never removed: a fetch that fails cannot take away a directory that another
+// fetch has just found or made, nor one that holds another fetch's unnamed
+// temporary file (which leaves the directory looking empty).
+struct KatalogiWUzyciu {
+  std::mutex mutex;
+  std::multiset<std::pair<dev_t, ino_t>> poziomy;
+};
+
+KatalogiWUzyciu& WUzyciu() {
+  static auto* katalogi = new KatalogiWUzyciu;  // used by workers until the process ends
+  return *katalogi;
+}
+
+std::optional<std::pair<dev_t, ino_t>> Tozsamosc(const std::string& katalog) {
+  struct stat st {};
+  if (::stat(katalog.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
+  return std::pair{st.st_dev, st.st_ino};
+}
+
+// The native paths of a target path's levels, outermost first ("a/", "a/b/", ...).
+std::vector<std::string> SciezkiPoziomow(const std::string& sciezkaDocelowa) {
+  std::vector<std::string> sciezki;
+  if (sciezkaDocelowa.empty()) return sciezki;
+  std::string path;
+  for (const auto& level : Levels(sciezkaDocelowa)) {
+    path += level + "\\";
+    sciezki.push_back(fs::NativePath(path));
+  }
+  return sciezki;
+}
+
+// Removes the directory when it is empty and no fetch in progress uses it. Called
+// under the lock.
+void UsunJesliPustyINieUzywany(const std::string& katalog) {
+  const auto id = Tozsamosc(katalog);
+  if (!id || WUzyciu().poziomy.count(*id) != 0) return;
+  ::rmdir(katalog.c_str());  // a directory that holds anything stays
+}
+
+// The levels a fetch makes, and removes again, under the lock.
+std::vector<std::string> UtworzPoziomyBezBlokady(const TOpisPliku& opis) {
+  std::vector<std::string> utworzone;
+  for (const std::string& native : SciezkiPoziomow(opis.PobierzSciezkeDocelowa())) {
+    if (fs::DirectoryExists(native)) continue;
+    if (::mkdir(native.c_str(), 0777) == 0) {
+      utworzone.push_back(native);
+    } else if (!fs::DirectoryExists(native)) {
+      // A directory that appears meanwhile (another launcher) is as good as one made here.
+      throw EWrongFilePath("Błąd przy tworzeniu ściężki dla pliku \"" + opis.PobierzNazwe() + "\"");
+    }
+  }
+  return utworzone;
+}
+
+void UsunSciezkeDocelowaBezBlokady(const TOpisPliku& opis) {
+  const auto sciezki = SciezkiPoziomow(opis.PobierzSciezkeDocelowa());
+  for (auto it = sciezki.rbegin(); it != sciezki.rend(); ++it) {
+    if (*it != "/") UsunJesliPustyINieUzywany(*it);
+  }
+}
+
 // A terminal file as it arrives: written into a temporary file beside its target
 // and renamed over the target once whole, so that it is never held in memory. The
 // target directories are made only when the first bytes of a served body arrive
 // (for an empty body, once it has been served), so a fetch that brings nothing
-// touches no disk; a fetch that fails after that removes the directories it made.
+// touches no disk; a fetch that fails after that removes the directories it made,
+// except those another fetch in progress uses.
 class TZapisPobieranegoPliku final : public IDownloadTarget {
  public:
   TZapisPobieranegoPliku(const TOpisPliku& opis, bool executable) : opis_(opis), executable_(executable) {}
+  ~TZapisPobieranegoPliku() {
+    plik_.reset();
+    const std::lock_guard lock(WUzyciu().mutex);
+    Zwolnij();
+  }
 
   // A template's attempt begins afresh: the temporary of an earlier one goes.
   void Begin() override { plik_.reset(); }
@@ -98,38 +172,42 @@ class TZapisPobieranegoPliku final : public IDownloadTarget {
   // The fetch failed: its temporary goes, and so do the directories it made.
   void Porzuc() {
     plik_.reset();
-    for (auto it = utworzone_.rbegin(); it != utworzone_.rend(); ++it) ::rmdir(it->c_str());
+    const std::lock_guard lock(WUzyciu().mutex);
+    Zwolnij();
+    for (auto it = utworzone_.rbegin(); it != utworzone_.rend(); ++it) UsunJesliPustyINieUzywany(*it);
     utworzone_.clear();
   }
 
  private:
+  // Makes the levels that are missing and the temporary file in them, and marks
+  // the levels as in use until the fetch ends.
   void Otworz() {
     if (plik_) return;
-    UtworzKatalogi();
-    const std::string pelna = fs::NativePath(opis_.PobierzPelnaNazwe());
+    const std::lock_guard lock(WUzyciu().mutex);
     try {
-      plik_.emplace(pelna, executable_);
-    } catch (const EInOutError&) {
-      // Another fetch into the same directories that failed may have removed an
-      // empty one between their making and this file's: made again, one more try.
-      UtworzKatalogi();
-      plik_.emplace(pelna, executable_);
-    }
-  }
-  // Makes the levels that are missing; those it made are removed again by Porzuc.
-  void UtworzKatalogi() {
-    try {
-      const auto utworzone = opis_.UtworzPoziomy();
+      const auto utworzone = UtworzPoziomyBezBlokady(opis_);
       utworzone_.insert(utworzone_.end(), utworzone.begin(), utworzone.end());
     } catch (const Exception&) {
-      opis_.UsunSciezkeDocelowa();
+      UsunSciezkeDocelowaBezBlokady(opis_);
       throw;
     }
+    plik_.emplace(fs::NativePath(opis_.PobierzPelnaNazwe()), executable_);
+    if (zajete_.empty()) {
+      for (const std::string& poziom : SciezkiPoziomow(opis_.PobierzSciezkeDocelowa())) {
+        if (const auto id = Tozsamosc(poziom)) zajete_.push_back(WUzyciu().poziomy.insert(*id));
+      }
+    }
+  }
+  // The levels are no longer in use by this fetch. Called under the lock.
+  void Zwolnij() {
+    for (const auto it : zajete_) WUzyciu().poziomy.erase(it);
+    zajete_.clear();
   }
 
   const TOpisPliku& opis_;
   const bool executable_;
   std::vector<std::string> utworzone_;
+  std::vector<std::multiset<std::pair<dev_t, ino_t>>::iterator> zajete_;
   std::optional<fs::AtomicFileWriter> plik_;
 };
 
@@ -146,8 +224,9 @@ bool TOpisPliku::download(bool executable) const {
     throw;  // the empty levels are gone already
   } catch (const EInOutError&) {
     // A file that cannot be written (in use, read-only medium, a full disk, a
-    // directory in its place) keeps what it had; the caller goes on with the next
-    // file.
+    // directory in its place) keeps what it had, and the directories made for it
+    // go; the caller goes on with the next file.
+    zapis.Porzuc();
     return false;
   } catch (...) {
     zapis.Porzuc();
@@ -157,36 +236,15 @@ bool TOpisPliku::download(bool executable) const {
 }
 
 std::vector<std::string> TOpisPliku::UtworzPoziomy() const {
-  std::vector<std::string> utworzone;
-  const std::string target = PobierzSciezkeDocelowa();
-  if (target.empty()) return utworzone;
-  std::string path;
-  for (const auto& level : Levels(target)) {
-    path += level + "\\";
-    const std::string native = fs::NativePath(path);
-    if (fs::DirectoryExists(native)) continue;
-    if (::mkdir(native.c_str(), 0777) == 0) {
-      utworzone.push_back(native);
-    } else if (!fs::DirectoryExists(native)) {
-      // A directory that appears meanwhile (another launcher) is as good as one made here.
-      throw EWrongFilePath("Błąd przy tworzeniu ściężki dla pliku \"" + PobierzNazwe() + "\"");
-    }
-  }
-  return utworzone;
+  const std::lock_guard lock(WUzyciu().mutex);
+  return UtworzPoziomyBezBlokady(*this);
 }
 
 void TOpisPliku::UtworzSciezkeDocelowa() const { UtworzPoziomy(); }
 
 void TOpisPliku::UsunSciezkeDocelowa() const {
-  const std::string target = PobierzSciezkeDocelowa();
-  if (target.empty()) return;
-  auto levels = Levels(target);
-  while (!levels.empty()) {
-    std::string path;
-    for (std::size_t i = 0; i < levels.size(); ++i) path += (i ? "\\" : "") + levels[i];
-    if (!path.empty()) ::rmdir(fs::NativePath(path).c_str());  // a directory that holds anything stays
-    levels.pop_back();
-  }
+  const std::lock_guard lock(WUzyciu().mutex);
+  UsunSciezkeDocelowaBezBlokady(*this);
 }
 
 // ---- TPlik: the same on the current description ----

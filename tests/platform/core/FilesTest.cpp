@@ -7,6 +7,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -31,11 +34,31 @@ class FilesTest : public ::testing::Test {
   std::filesystem::path dir_;
 };
 
+// The atomic writes, with each kind of temporary: the unnamed file this machine's
+// file systems have, and the named one of a file system without them.
+class AtomicWriteTest : public FilesTest, public ::testing::WithParamInterface<bool> {
+ protected:
+  void SetUp() override {
+    FilesTest::SetUp();
+    UseNamedTemporariesForTesting(GetParam());
+  }
+  void TearDown() override {
+    UseNamedTemporariesForTesting(false);
+    FilesTest::TearDown();
+  }
+  bool Named() const { return GetParam(); }
+  long Entries(const std::filesystem::path& dir) const {
+    return std::distance(std::filesystem::directory_iterator(dir), {});
+  }
+};
+INSTANTIATE_TEST_SUITE_P(Temporaries, AtomicWriteTest, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Named" : "Unnamed"; });
+
 TEST_F(FilesTest, BackslashesAreSeparators) {
   EXPECT_EQ(NativePath("lib\\sub\\\\a.dll"), "lib/sub//a.dll");
 }
 
-TEST_F(FilesTest, AtomicWriteReplacesWholeFileAndSetsMode) {
+TEST_P(AtomicWriteTest, AtomicWriteReplacesWholeFileAndSetsMode) {
   const auto p = Path("prog.exe");
   WriteFileAtomically(p, "old");
   WriteFileAtomically(p, std::string(100000, 'x'), true);
@@ -48,7 +71,7 @@ TEST_F(FilesTest, AtomicWriteReplacesWholeFileAndSetsMode) {
   EXPECT_TRUE(DirectoryExists(dir_.string()));
 }
 
-TEST_F(FilesTest, FailedWriteKeepsOldFileAndLeavesNoTemporary) {
+TEST_P(AtomicWriteTest, FailedWriteKeepsOldFileAndLeavesNoTemporary) {
   if (::geteuid() == 0) GTEST_SKIP() << "root ignores directory permissions";
   const auto p = Path("data.txt");
   WriteFileAtomically(p, "old");
@@ -67,7 +90,7 @@ std::string Pattern(size_t size) {
   return out;
 }
 
-TEST_F(FilesTest, FilesOfEverySizeAreWrittenWholeWhetherAtOnceOrPieceByPiece) {
+TEST_P(AtomicWriteTest, FilesOfEverySizeAreWrittenWholeWhetherAtOnceOrPieceByPiece) {
   constexpr size_t kMiB = size_t{1} << 20;
   for (const size_t size : {size_t{0}, size_t{1}, 8 * kMiB - 1, 8 * kMiB, 8 * kMiB + 1, 29 * kMiB + 12345}) {
     SCOPED_TRACE(size);
@@ -89,20 +112,20 @@ TEST_F(FilesTest, FilesOfEverySizeAreWrittenWholeWhetherAtOnceOrPieceByPiece) {
   }
 }
 
-TEST_F(FilesTest, AWriterDroppedBeforeItsCommitLeavesTheOldFileAndNoTemporary) {
+TEST_P(AtomicWriteTest, AWriterDroppedBeforeItsCommitLeavesTheOldFileAndNoTemporary) {
   const auto p = Path("data.bin");
   WriteFileAtomically(p, "old");
   {
     AtomicFileWriter file(p);
     file.Write(Pattern(3 << 20));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 2) << "no temporary beside the file";
+    EXPECT_EQ(Entries(dir_), Named() ? 2 : 1) << "the temporary beside the file";
     EXPECT_EQ(ReadFile(p), "old");
   }
   EXPECT_EQ(ReadFile(p), "old");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1);
 }
 
-TEST_F(FilesTest, AWriteThatRunsOutOfSpaceKeepsTheOldFileAndLeavesNoTemporary) {
+TEST_P(AtomicWriteTest, AWriteThatRunsOutOfSpaceKeepsTheOldFileAndLeavesNoTemporary) {
   // A medium with room for a piece or two, then no more.
   const auto medium = Path("klein");
   std::filesystem::create_directory(medium);
@@ -120,7 +143,7 @@ TEST_F(FilesTest, AWriteThatRunsOutOfSpaceKeepsTheOldFileAndLeavesNoTemporary) {
   ::umount(medium.c_str());
 }
 
-TEST_F(FilesTest, WriteIntoMissingDirectoryRaises) {
+TEST_P(AtomicWriteTest, WriteIntoMissingDirectoryRaises) {
   EXPECT_THROW(WriteFileAtomically(Path("missing/x"), "a"), EInOutError);
   EXPECT_THROW(ReadFile(Path("missing/x")), EInOutError);
 }
@@ -135,28 +158,53 @@ TEST_F(FilesTest, ReadingADirectoryRaisesInsteadOfGivingNothing) {
   }
 }
 
-TEST_F(FilesTest, AProcessEndingInTheMiddleOfAWriteLeavesTheOldFileAndNoTemporary) {
+// A process that ends in the middle of a write: the old file stays and no temporary
+// is left, whether the process ends itself as a launcher asked to close does or is
+// killed.
+TEST_P(AtomicWriteTest, AProcessEndingInTheMiddleOfAWriteLeavesTheOldFileAndNoTemporary) {
   const auto p = Path("big.bin");
   WriteFileAtomically(p, "old");
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    std::thread([&] { WriteFileAtomically(p, std::string(std::size_t{128} << 20, 'x')); }).detach();
-    // Ends as soon as the write's temporary file is there, as a launcher asked to
-    // close does.
-    for (;;) {
-      for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
-        if (entry.path().filename().string().rfind(".big.bin.", 0) == 0) EndProcessNow();
-      }
-      if (ReadFile(p) != "old") ::_exit(2);  // the write won the race: nothing to show
+  for (const bool killed : {false, true}) {
+    SCOPED_TRACE(killed ? "killed" : "ending itself");
+    if (killed && Named()) {
+      // Only the process's own ends can remove a named temporary.
+      continue;
     }
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      ::close(ready[0]);
+      std::atomic<bool> writing{false};
+      std::thread([&] {
+        AtomicFileWriter file(p);
+        file.Write(std::string(std::size_t{1} << 20, 'x'));
+        writing = true;
+        for (;;) file.Write(std::string(std::size_t{1} << 20, 'x'));
+      }).detach();
+      while (!writing) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      if (!killed) EndProcessNow();
+      (void)!::write(ready[1], "w", 1);
+      for (;;) ::pause();
+    }
+    ::close(ready[1]);
+    if (killed) {
+      char c = 0;
+      EXPECT_EQ(::read(ready[0], &c, 1), 1);
+      ::kill(pid, SIGKILL);
+    }
+    ::close(ready[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    if (killed) {
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    } else {
+      ASSERT_TRUE(WIFEXITED(status));
+      EXPECT_EQ(WEXITSTATUS(status), 0);
+    }
+    EXPECT_EQ(ReadFile(p), "old");
+    EXPECT_EQ(Entries(dir_), 1) << "a temporary file was left";
   }
-  int status = 0;
-  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-  ASSERT_TRUE(WIFEXITED(status));
-  if (WEXITSTATUS(status) == 2) GTEST_SKIP() << "the write ended before the process did";
-  EXPECT_EQ(WEXITSTATUS(status), 0);
-  EXPECT_EQ(ReadFile(p), "old");
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1) << "a temporary file was left";
 }
 
 // What a process that ends now has printed reaches its reader, however it was

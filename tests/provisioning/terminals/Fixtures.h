@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "ruv/platform/XMLDoc.h"
 #include "ruv/provisioning/Terminals.h"
 
 namespace ruv::provisioning::testing {
@@ -37,6 +38,19 @@ class TempCwd {
 inline std::string Config(const std::string& children, const std::string& rootAttributes = "") {
   return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<ruv_virad xmlns=\"http://ruv.local/ruv_virad\"" +
          rootAttributes + ">\r\n" + children + "</ruv_virad>\r\n";
+}
+
+struct Description {
+  std::string name, target, source, hash;
+};
+
+// A file description in a document of its own (the element keeps its tree alive).
+inline config::IXMLFileTypePtr Describe(const Description& d) {
+  auto doc = xml::TXMLDocument::Create();
+  doc->LoadFromText(Config("<terminal><exe_file><name>" + d.name + "</name><target_path>" + d.target +
+                           "</target_path><source_path>" + d.source + "</source_path><hash>" + d.hash +
+                           "</hash></exe_file></terminal>"));
+  return config::Getruv_virad(doc)->Get_Terminal()->Get_Item(0)->Get_Exe_file();
 }
 
 inline std::string Terminal(const std::string& id, const std::string& accessMode, const std::string& extra = "") {

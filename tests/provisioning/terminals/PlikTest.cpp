@@ -22,19 +22,8 @@ namespace {
 
 namespace fsys = std::filesystem;
 using Paths = std::vector<std::string>;
-
-struct Description {
-  std::string name, target, source, hash;
-};
-
-// A file description in a document of its own (the element keeps its tree alive).
-config::IXMLFileTypePtr Describe(const Description& d) {
-  auto doc = xml::TXMLDocument::Create();
-  doc->LoadFromText(testing::Config("<terminal><exe_file><name>" + d.name + "</name><target_path>" + d.target +
-                                    "</target_path><source_path>" + d.source + "</source_path><hash>" + d.hash +
-                                    "</hash></exe_file></terminal>"));
-  return config::Getruv_virad(doc)->Get_Terminal()->Get_Item(0)->Get_Exe_file();
-}
+using testing::Describe;
+using testing::Description;
 
 std::string Contents(const fsys::path& p) { return fs::ReadFile(p.string()); }
 
@@ -271,6 +260,9 @@ TEST_F(PlikTest, ALargeFileIsWrittenWholeAndOneThatDoesNotFitKeepsTheOldCopy) {
   EXPECT_FALSE(written) << "a file that did not fit was reported written";
   EXPECT_EQ(Contents("maly/duzy.exe"), "old");
   EXPECT_EQ(Tree("maly"), Paths{"duzy.exe"});
+  // Nor are the directories made for a file that did not fit.
+  EXPECT_FALSE(TOpisPliku(Describe({"duzy.exe", "maly\\nowy\\cel", "duzy", ""})).download());
+  EXPECT_EQ(Tree("maly"), Paths{"duzy.exe"}) << "a directory made for the file was left";
   ::umount("maly");
 }
 

@@ -26,3 +26,7 @@ ruv_test(test_provisioning_terminals_threads
 ruv_test(test_provisioning_machine_addresses
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/MachineAddressesTest.cpp
   DEPS ruv_provisioning_terminals)
+# Its own program: it puts a mkdir of its own in front of the C library's.
+ruv_test(test_provisioning_plik_levels
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/PlikLevelsTest.cpp
+  DEPS ruv_provisioning_terminals ruv_test_http LABELS tsan ENV "no_proxy=127.0.0.1,localhost")

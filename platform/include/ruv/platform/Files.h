@@ -25,9 +25,15 @@ void WriteFileAtomically(std::string_view path, std::string_view data, bool exec
 
 // The same write for content that arrives piece by piece (a file coming from the
 // network): the pieces go to the temporary file as they come, so the content is
-// never held whole in memory, and Commit renames the temporary over the target
+// never held whole in memory, and Commit puts the temporary in the target's place
 // once it is complete. Until then the target keeps its old content. A writer that
 // goes without Commit, or whose Write or Commit failed, removes its temporary.
+//
+// The temporary is an unnamed file in the target's directory, which gets a name
+// only for the moment of its rename over the target: a process that ends in any
+// way before that, killed included, leaves nothing on the disk. Where the file
+// system has no unnamed files, it is a named ".<name>.XXXXXX" beside the target,
+// which only the process's own ends (AbandonWritesInProgress) can remove.
 class AtomicFileWriter {
  public:
   // Creates the temporary file beside path; raises EInOutError when it cannot.
@@ -46,15 +52,19 @@ class AtomicFileWriter {
   void RemoveTemporary();
 
   std::string target_;
-  std::string temporary_;
+  std::string temporary_;  // the named temporary; empty for an unnamed one
   int fd_ = -1;
   std::uint64_t written_ = 0;
   std::uint64_t sentToDisk_ = 0;
 };
 
+// Tests of the named temporaries: true makes every writer created afterwards use
+// one, as on a file system without unnamed files. The program never calls it.
+void UseNamedTemporariesForTesting(bool named);
+
 // For a process that ends at once, in the middle of whatever it is doing: removes
-// the temporary files of the atomic writes still in progress, and keeps every
-// write from creating or renaming anything afterwards (such writes block). Call it
+// the named temporary files of the atomic writes still in progress, and keeps every
+// write from naming or renaming anything afterwards (such writes block). Call it
 // only right before the process ends.
 void AbandonWritesInProgress();
 // Ends the process at once with exit code 0, from any thread, in the middle of

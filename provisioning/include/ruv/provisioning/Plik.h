@@ -42,9 +42,9 @@ class TOpisPliku {
   // "Niemożliwe było sciągnięcie pliku" with the disk as it was (no temporary,
   // no directory it made); a target directory that cannot be made raises
   // EWrongFilePath after the empty levels are removed again. A file that cannot be
-  // written keeps its old content and the call returns normally; as the body goes
-  // to disk while it arrives, such a failure ends the fetch there, without trying
-  // further templates. The file is made executable for the user when executable
+  // written keeps its old content, the directories made for it go, and the call
+  // returns normally; as the body goes to disk while it arrives, such a failure
+  // ends the fetch there, without trying further templates. The file is made executable for the user when executable
   // is true or its name ends with ".exe" (any letter case). Every call fetches: a
   // local copy is never taken as up to date here. Returns whether the file was
   // written whole (false for an empty name and for a write that failed), so that a
@@ -56,7 +56,9 @@ class TOpisPliku {
   // The same, returning the directories it made (native paths, outermost first).
   std::vector<std::string> UtworzPoziomy() const;
   // Removes the target path's directories from the deepest level up, each one
-  // only when it is empty; failures are ignored.
+  // only when it is empty and no fetch in progress in this process writes below
+  // it; failures are ignored. Making and removing levels are serialized in the
+  // process, so a fetch that fails never takes away a level another one uses.
   void UsunSciezkeDocelowa() const;
 
  private:
