@@ -39,6 +39,37 @@ struct Transfer {
   std::exception_ptr sinkError;
 };
 
+long ResponseCode(CURL* curl) {
+  long status = 0;
+  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+  return status;
+}
+
+bool Successful(long status) { return status >= 200 && status <= 299; }
+
+// The Content-Length of the response being received, -1 when it announced none.
+curl_off_t AnnouncedLength(CURL* curl) {
+  curl_off_t length = -1;
+  if (curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) != CURLE_OK) return -1;
+  return length;
+}
+
+// libcurl hands over every header line of every response, those of redirects
+// included; an empty line ends one response's headers. At the end of those of a
+// successful response its announced length is known: one above the bound ends the
+// transfer there, not at the first byte of a body that may never come.
+size_t ReadHeader(char* data, size_t size, size_t count, void* user) {
+  auto* t = static_cast<Transfer*>(user);
+  const size_t n = size * count;
+  const std::string_view line(data, n);
+  if (line != "\r\n" && line != "\n") return n;
+  if (Successful(ResponseCode(t->curl)) && AnnouncedLength(t->curl) > t->maxBytes) {
+    t->tooLarge = true;
+    return 0;  // aborts the transfer
+  }
+  return n;
+}
+
 size_t WriteBody(char* data, size_t size, size_t count, void* user) {
   auto* t = static_cast<Transfer*>(user);
   const size_t n = size * count;
@@ -48,14 +79,15 @@ size_t WriteBody(char* data, size_t size, size_t count, void* user) {
       t->started = true;
       // Only the body of a successful response is the file: that of a final
       // redirect, or of any other status, never reaches the sink.
-      long status = 0;
-      curl_easy_getinfo(t->curl, CURLINFO_RESPONSE_CODE, &status);
-      if (status < 200 || status > 299) {
+      const long status = ResponseCode(t->curl);
+      if (!Successful(status)) {
         t->refusedStatus = status;
         return 0;
       }
-      curl_off_t length = -1;
-      if (curl_easy_getinfo(t->curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK && length >= 0) {
+      const curl_off_t length = AnnouncedLength(t->curl);
+      if (length >= 0) {
+        // Refused at the end of the headers already; kept here for a response
+        // whose headers' end was not seen.
         if (length > t->maxBytes) {
           t->tooLarge = true;
           return 0;
@@ -147,6 +179,10 @@ void Get(const std::string& url, bool tls, BodySink& sink, std::int64_t maxBytes
   Set(curl, CURLOPT_BUFFERSIZE, 256L * 1024);
   Set(curl, CURLOPT_WRITEFUNCTION, &WriteBody);
   Set(curl, CURLOPT_WRITEDATA, static_cast<void*>(&transfer));
+  Set(curl, CURLOPT_HEADERFUNCTION, &ReadHeader);
+  Set(curl, CURLOPT_HEADERDATA, static_cast<void*>(&transfer));
+  // A proxy's answer to a tunnel request is not the server's response.
+  Set(curl, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
   if (stop.stop_possible()) {
     Set(curl, CURLOPT_XFERINFOFUNCTION, &StopRequested);
     Set(curl, CURLOPT_XFERINFODATA, static_cast<void*>(&stop));
@@ -160,9 +196,8 @@ void Get(const std::string& url, bool tls, BodySink& sink, std::int64_t maxBytes
   if (transfer.tooLarge)
     throw EBodyTooLarge("The file is larger than " + std::to_string(transfer.maxBytes) + " bytes");
   if (rc != CURLE_OK) throw EIdSocketError(error[0] ? std::string(error) : std::string(curl_easy_strerror(rc)));
-  long status = 0;
-  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-  if (status < 200 || status > 299) throw EIdException("HTTP status " + std::to_string(status));
+  const long status = ResponseCode(curl);
+  if (!Successful(status)) throw EIdException("HTTP status " + std::to_string(status));
 }
 
 void StringSink::Announced(std::int64_t length) {

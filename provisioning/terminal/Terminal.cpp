@@ -99,10 +99,11 @@ class TAktualizacjaTerminala {
     program.download(/*executable=*/true);
   }
 
-  // The icon file, handed to the fetch every time; its failures do not matter.
+  // The icon file, handed to the fetch every time under its own bound; its
+  // failures do not matter.
   void downloadIconFile() {
     try {
-      TOpisPliku(terminal_->Get_Icon_file()).download();
+      TOpisPliku(terminal_->Get_Icon_file()).download(/*executable=*/false, kMaxIconFileBytes);
     } catch (...) {
     }
   }
@@ -194,7 +195,9 @@ bool TTerminal::PlikIkonyIstnieje() {
   TPlik::WczytajDane(opis);
   const TOpisPliku ikona(opis);
   if (ikona.PobierzNazwe().empty()) return false;
-  if (!fs::FileExists(fs::NativePath(ikona.PobierzPelnaNazwe()))) ikona.download();
+  if (!fs::FileExists(fs::NativePath(ikona.PobierzPelnaNazwe()))) {
+    ikona.download(/*executable=*/false, kMaxIconFileBytes);
+  }
   return true;
 }
 

@@ -213,12 +213,12 @@ class TZapisPobieranegoPliku final : public IDownloadTarget {
 
 }  // namespace
 
-bool TOpisPliku::download(bool executable) const {
+bool TOpisPliku::download(bool executable, std::int64_t maxBytes) const {
   const std::string name = PobierzNazwe();
   if (name.empty()) return false;
   TZapisPobieranegoPliku zapis(*this, executable || EndsWithExe(name));
   try {
-    downloadToTarget(resources::SzablonyAdresow(), PobierzSciezkeZrodlowa(), zapis, kMaxTerminalFileBytes);
+    downloadToTarget(resources::SzablonyAdresow(), PobierzSciezkeZrodlowa(), zapis, maxBytes);
     zapis.Zatwierdz();
   } catch (const EWrongFilePath&) {
     throw;  // the empty levels are gone already

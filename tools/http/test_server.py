@@ -20,6 +20,9 @@ Use:
   A rule is an object with any of:
     "status": N         answer with status N and a short body (no file read)
     "redirect": "/p"    answer 302 with Location /p
+    "length": N         announce Content-Length N, whatever is sent (with
+                        "status", "redirect" or a body; "stall": 0 then sends
+                        no body at all)
     "body": "text"      serve this text in place of the file
     "delay": S          wait S seconds before answering
     "cut": N            announce the whole length, send only N bytes, close
@@ -106,9 +109,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if rule.get("delay"):
             time.sleep(float(rule["delay"]))
         if "status" in rule:
-            return self.answer(int(rule["status"]), b"status %d\n" % int(rule["status"]))
+            return self.answer(int(rule["status"]), b"status %d\n" % int(rule["status"]), rule=rule)
         if "redirect" in rule:
-            return self.answer(302, b"", {"Location": rule["redirect"]})
+            return self.answer(302, b"", {"Location": rule["redirect"]}, rule)
         if "body" in rule:
             return self.send_body(rule["body"].encode("utf-8"), rule, path)
         full = os.path.realpath(os.path.join(self.server.root, path.lstrip("/")))
@@ -129,13 +132,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.close_connection = True
         self.connection.sendfile(f)
 
-    def answer(self, status, body, headers=None):
+    def answer(self, status, body, headers=None, rule=None):
         if status in (204, 304):
             body = b""
         self.send_response(status)
         for k, v in (headers or {}).items():
             self.send_header(k, v)
-        self.send_header("Content-Length", str(len(body)))
+        self.send_header("Content-Length", str((rule or {}).get("length", len(body))))
         self.send_header("Connection", "close")
         self.end_headers()
         self.wfile.write(body)
@@ -170,7 +173,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if chunked:
             self.send_header("Transfer-Encoding", "chunked")
         else:
-            self.send_header("Content-Length", str(len(body)))
+            self.send_header("Content-Length", str(rule.get("length", len(body))))
         self.send_header("Connection", "close")
         self.end_headers()
         self.close_connection = True

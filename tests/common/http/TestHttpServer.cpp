@@ -38,6 +38,7 @@ std::string RuleJson(const HttpRule& r) {
   if (r.status) o << ", \"status\": " << *r.status;
   if (r.redirect) o << ", \"redirect\": " << Quote(*r.redirect);
   if (r.body) o << ", \"body\": " << Quote(*r.body);
+  if (r.length) o << ", \"length\": " << *r.length;
   if (r.cut) o << ", \"cut\": " << *r.cut;
   if (r.stall) o << ", \"stall\": " << *r.stall;
   if (r.trickle) o << ", \"trickle\": " << *r.trickle;

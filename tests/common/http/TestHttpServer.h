@@ -28,6 +28,7 @@ struct HttpRule {
   std::optional<int> status = std::nullopt;               // answer this status
   std::optional<std::string> redirect = std::nullopt;     // 302 to this path
   std::optional<std::string> body = std::nullopt;         // serve this text in place of the file
+  std::optional<long> length = std::nullopt;              // announce this Content-Length, whatever is sent
   double delay = 0;                        // seconds before the answer
   std::optional<long> cut = std::nullopt;                 // announce all, send this many bytes, close
   std::optional<long> stall = std::nullopt;               // send this many bytes, then nothing

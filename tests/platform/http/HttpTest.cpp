@@ -178,6 +178,52 @@ TEST_F(HttpTest, ABodyPastItsBoundEndsTheTransferAtOnce) {
   EXPECT_THROW(Get(server.Url() + "/at.bin", false, 0), EBodyTooLarge);
 }
 
+// An announced length above the bound ends the GET as soon as the headers of the
+// successful response are in, rather than waiting for a body the server may never
+// send; only that response's length counts, not a redirect's or a failure's.
+TEST_F(HttpTest, AnAnnouncedLengthAboveTheBoundIsRefusedAtTheHeaders) {
+  // A stall limit long enough that a GET waiting for the body could not pass.
+  const TransferLimits limits{std::chrono::milliseconds(2000), 1, std::chrono::seconds(12), 5};
+  SetTransferLimitsForTesting(limits);
+  TestHttpServer server;
+  constexpr std::int64_t kBound = 1000;
+  constexpr long kHuge = 1L << 40;
+  server.SetRule("/huge", {.body = "", .length = kHuge, .stall = 0, .stallSeconds = 60});
+  RecordingSink sink;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_THROW(Get(server.Url() + "/huge", false, sink, kBound), EBodyTooLarge);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, limits.lowSpeedTime / 4);
+  EXPECT_EQ(sink.writes, 0);
+  EXPECT_EQ(sink.announced, std::nullopt);
+
+  server.PutFile("small.bin", "small");
+  server.SetRule("/chunked.bin", {.body = "chunked", .chunked = true});
+  struct Case {
+    const char* name;
+    HttpRule rule;
+    std::optional<std::string> body;  // none: the GET fails, but not for its size
+  };
+  const Case cases[] = {
+      {"redirect announcing a huge length", {.redirect = "/small.bin", .length = kHuge}, "small"},
+      {"the same, to a body without a length", {.redirect = "/chunked.bin", .length = kHuge}, "chunked"},
+      {"not found, announcing a huge length", {.status = 404, .length = kHuge}, std::nullopt},
+      {"final redirect, announcing a huge length", {.status = 301, .length = kHuge}, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = std::string("/case/") + c.name;
+    server.SetRule(path, c.rule);
+    try {
+      const std::string body = Get(server.Url() + path, false, kBound);
+      EXPECT_EQ(c.body, body);
+    } catch (const EBodyTooLarge& e) {
+      ADD_FAILURE() << "refused for its size: " << e.what();
+    } catch (const EIdException& e) {
+      EXPECT_EQ(c.body, std::nullopt) << e.what();
+    }
+  }
+}
+
 TEST_F(HttpTest, OnlyTheBodyOfASuccessfulResponseReachesTheSink) {
   TestHttpServer server;
   server.PutFile("f.bin", "the file");

@@ -1,6 +1,7 @@
 // The terminal update job on a real worker thread against a local download server:
 // its ticks, the program-file version rule and its question, libraries, additional
-// files with their ".hash" side files, and selections made while a job runs.
+// files with their ".hash" side files, the icon's bound, and selections made while
+// a job runs.
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 
 #include "TerminalFixture.h"
 #include "ruv/platform/Text.h"
+#include "ruv/provisioning/DownloadLimits.h"
 #include "ruv/provisioning/FileVersion.h"
 #include "ruv/provisioning/Plik.h"
 #include "ruv/provisioning/Terminal.h"
@@ -250,6 +252,58 @@ TEST_F(TerminalTest, AFailedFetchOrWriteLeavesTheSideFileAsItWas) {
   TTerminal::downloadGenericFile(0);
   EXPECT_EQ(ReadAll(file), "nowe");
   EXPECT_EQ(ReadAll(side), "nowy\r\n");
+}
+
+// The icon has a bound of its own, far below that of the other files: where the
+// job fetches it, and where the drawing of a button fetches a missing one.
+TEST_F(TerminalTest, AnIconPastItsBoundIsNotWrittenAndTheJobGoesOn) {
+  const std::string atBound(static_cast<std::size_t>(provisioning::kMaxIconFileBytes), 'i');
+  const std::string over = atBound + "!";
+  server_.PutFile("ikony/rowna.bmp", atBound);
+  server_.PutFile("ikony/duza.bmp", over);
+  server_.PutFile("ikony/duza.dat", over);
+  const struct {
+    const char* what;
+    std::string icon;
+    bool written;
+  } cases[] = {{"at the bound", "rowna.bmp", true}, {"one byte past it", "duza.bmp", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const fsys::path icon = dir_ / "term" / c.icon;
+    fsys::remove_all(dir_ / "term");
+    WriteAll(icon, "stara");
+    TerminalDesc t;
+    t.icon = {c.icon, "term", "ikony", ""};
+    t.files = {{"duza.dat", "term", "ikony", ""}};
+    Select(ConfigXml({t}));
+
+    TTerminal::download();
+
+    const std::vector<JobRecord> jobs = RecordingExecuter::Taken();
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_EQ(jobs[0].ticks.size(), 3u);
+    EXPECT_EQ(jobs[0].finished, 1);
+    EXPECT_TRUE(boxes_->Shown().empty());
+    EXPECT_TRUE(ReadAll(icon) == (c.written ? atBound : "stara")) << "the icon holds " << fsys::file_size(icon);
+    // The job went on, and an additional file of the same size is no icon.
+    EXPECT_TRUE(ReadAll(dir_ / "term/duza.dat") == over);
+
+    // A missing icon, fetched while its button is drawn.
+    fsys::remove(icon);
+    if (c.written) {
+      EXPECT_TRUE(TTerminal::PlikIkonyIstnieje());
+      EXPECT_TRUE(ReadAll(icon) == atBound);
+    } else {
+      EXPECT_THROW(TTerminal::PlikIkonyIstnieje(), Exception);
+      EXPECT_FALSE(fsys::exists(icon));
+    }
+    std::vector<std::string> left;
+    for (const auto& e : fsys::directory_iterator(dir_ / "term")) left.push_back(e.path().filename().string());
+    std::sort(left.begin(), left.end());
+    const std::vector<std::string> expected =
+        c.written ? std::vector<std::string>{"duza.dat", c.icon} : std::vector<std::string>{"duza.dat"};
+    EXPECT_EQ(left, expected);
+  }
 }
 
 // A message-box service that holds the question until the test lets it go.

@@ -157,11 +157,15 @@ TEST_F(PlikTest, NothingHappensForAnEmptyNameAndAFailedFetchTouchesNoDisk) {
   EXPECT_EQ(NewRequests(), Paths{"/brak.txt"});
   EXPECT_EQ(cls, "Exception");
   EXPECT_EQ(Tree("."), Paths{});
-  // A final redirect without a target still carries a body, which is no file.
+  // A final redirect without a target still carries a body, which is no file: it
+  // is not written anywhere, so a target path that could not be made does not
+  // even come up, and the fetch fails as one that found nothing.
   server_.PutFile("przeniesiony.txt", "x");
   server_.SetRule("/przeniesiony.txt", {.status = 301});
-  EXPECT_EQ(Error({"przeniesiony.txt", "nie\\tworz", "", ""}), "Niemożliwe było sciągnięcie pliku");
-  EXPECT_EQ(Tree("."), Paths{});
+  { std::ofstream("blok") << "a file where a directory should go"; }
+  EXPECT_EQ(Error({"przeniesiony.txt", "blok\\nie", "", ""}, &cls), "Niemożliwe było sciągnięcie pliku");
+  EXPECT_EQ(cls, "Exception");
+  EXPECT_EQ(Tree("."), Paths{"blok"});
 }
 
 // The body goes to disk as it arrives: an attempt that breaks off after part of it

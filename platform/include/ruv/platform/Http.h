@@ -7,8 +7,10 @@
 //   a final status outside 200..299, a transfer cut short (fewer bytes than the
 //   announced Content-Length, broken chunking) or a TLS failure are all errors;
 // - every GET has a bound on the body's size: a Content-Length above it fails the
-//   GET before any of the body is kept, and a body that grows past it is cut there;
-//   both raise EBodyTooLarge (an EIdException);
+//   GET as soon as the headers of the successful response are in, without waiting
+//   for any of the body (the length a redirect or a failure announces does not
+//   count), and a body that grows past it is cut there; both raise EBodyTooLarge
+//   (an EIdException);
 // - with tls, the server's certificate and host name are verified against the
 //   system's trust store; without tls only plain "http" is allowed, so an
 //   "https" URL (or a redirect to one) fails;

@@ -18,9 +18,15 @@ inline constexpr std::int64_t kMaxConfigurationBytes = std::int64_t{16} << 20;
 // to disk only once it is whole, so that its write can be retried.
 inline constexpr std::int64_t kMaxInMemoryFileBytes = std::int64_t{64} << 20;
 
-// A terminal's file (its program, icon, libraries and additional files). These
-// go to disk as they arrive, so memory stays small whatever their size; the bound
-// keeps a server from filling the user's disk.
+// A terminal's file (its program, libraries and additional files). These go to
+// disk as they arrive, so memory stays small whatever their size; the bound keeps
+// a server from filling the user's disk.
 inline constexpr std::int64_t kMaxTerminalFileBytes = std::int64_t{4} << 30;
+
+// A terminal's icon file. A missing icon is fetched on the user-interface thread
+// when its button is drawn, and the window is frozen until that fetch ends; under
+// the terminal-file bound an endless icon would hold it for 4 GiB. A button's
+// bitmap takes kilobytes: 16 MiB is far above any real icon.
+inline constexpr std::int64_t kMaxIconFileBytes = std::int64_t{16} << 20;
 
 }  // namespace ruv::provisioning

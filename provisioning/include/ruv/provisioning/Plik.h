@@ -6,11 +6,13 @@
 // Paths in a description use backslashes between levels on every platform; a
 // relative target path resolves against the current directory.
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "ruv/config/XMLBinding.h"
+#include "ruv/provisioning/DownloadLimits.h"
 
 namespace ruv::provisioning {
 
@@ -37,10 +39,10 @@ class TOpisPliku {
   // Fetches the file over the URL templates and writes it under its full name.
   // An empty name does nothing. The body goes to disk as it arrives, through a
   // temporary file beside the target that replaces it atomically once whole, so
-  // memory stays small whatever the file's size; a body larger than
-  // kMaxTerminalFileBytes fails like any failed fetch. A failed fetch raises
-  // "Niemożliwe było sciągnięcie pliku" with the disk as it was (no temporary,
-  // no directory it made); a target directory that cannot be made raises
+  // memory stays small whatever the file's size; a body larger than maxBytes
+  // fails like any failed fetch. A failed fetch raises "Niemożliwe było
+  // sciągnięcie pliku" with the disk as it was (no temporary, no directory it
+  // made); a target directory that cannot be made raises
   // EWrongFilePath after the empty levels are removed again. A file that cannot be
   // written keeps its old content, the directories made for it go, and the call
   // returns normally; as the body goes to disk while it arrives, such a failure
@@ -49,7 +51,7 @@ class TOpisPliku {
   // local copy is never taken as up to date here. Returns whether the file was
   // written whole (false for an empty name and for a write that failed), so that a
   // record of what was fetched is kept only then.
-  bool download(bool executable = false) const;
+  bool download(bool executable = false, std::int64_t maxBytes = kMaxTerminalFileBytes) const;
   // Creates the directories of the target path level by level; raises
   // EWrongFilePath "Błąd przy tworzeniu ściężki dla pliku "<name>"".
   void UtworzSciezkeDocelowa() const;
