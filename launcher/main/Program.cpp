@@ -5,6 +5,7 @@
 #include "ruv/launcher/SpringInit.h"
 #include "ruv/platform/Files.h"
 #include "ruv/platform/Shell.h"
+#include "ruv/platform/TerminationSignals.h"
 #include "ruv/platform/WindowList.h"
 #include "ruv/provisioning/ResourceStrings.h"
 #include "ruv/provisioning/Terminals.h"
@@ -72,6 +73,9 @@ std::string TytulAplikacji(const std::string& sciezka) {
 
 int UruchomLauncher(int argc, char** argv, std::shared_ptr<IMessageBoxes> komunikaty,
                     const std::function<void(const TMainForm&)>& przyKoncu) {
+  // First of all, while this is the only thread: every thread made from here on,
+  // the toolkit's included, inherits the blocked signals.
+  process::EndOnTerminationSignals();
   InitializeLoggingUnits();
   ZostanNaX11();
   const std::string sciezka = shell::CurrentExecutablePath();

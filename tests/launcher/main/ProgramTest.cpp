@@ -6,20 +6,19 @@
 #include "ruv/platform/WindowList.h"
 
 #include "ChildProcess.h"
+#include "ThreadLimit.h"
 #include "XServer.h"
 
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <optional>
-#include <system_error>
 #include <thread>
 
 namespace ruv {
@@ -27,22 +26,6 @@ namespace {
 
 using namespace std::chrono_literals;
 constexpr const char* kTitle = "ruv_virad";
-
-// Keeps this process from making any more threads, as when the system's limits
-// are reached: its user may run no more processes than it has. root is not held
-// by that limit, so a root process first becomes nobody. True when a thread can
-// indeed not be made afterwards.
-bool KeepFromMakingThreads() {
-  if (::geteuid() == 0 && ::setuid(65534) != 0) return false;
-  const rlimit none{0, 0};
-  if (::setrlimit(RLIMIT_NPROC, &none) != 0) return false;
-  try {
-    std::thread([] {}).join();
-    return false;
-  } catch (const std::system_error&) {
-    return true;
-  }
-}
 
 // A launcher reduced to its application window and the watcher, in a child
 // process. It says how the watcher's start went, then runs until the test lets
@@ -99,7 +82,7 @@ class WatchedChild {
   [[noreturn]] static void Run(bool threads, int report, int end) noexcept {
     auto window = x11::ApplicationWindow::Create(kTitle);
     char said = kNoWindow;
-    if (window && !threads && !KeepFromMakingThreads()) {
+    if (window && !threads && !testing::KeepFromMakingThreads()) {
       said = kThreadsNotHeldBack;
     } else if (window) {
       said = ZakonczNaProsbeInnegoLaunchera(std::move(window)) ? kWatching : kUnwatched;
