@@ -10,7 +10,9 @@ if(TARGET ruv_launcher_main AND TARGET ruv_virad)
   ruv_test(test_launcher_program
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/ProgramTest.cpp
     DEPS ruv_launcher_main ruv_test_xserver ruv_test_support
+    ENV "RUV_LAUNCHER_EXE=$<TARGET_FILE:ruv_virad>"
     TIMEOUT 60)
+  add_dependencies(test_launcher_program ruv_virad)
 endif()
 
 # The launcher program under Xvfb, on the port of its built-in URL template, which
