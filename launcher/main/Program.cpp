@@ -5,6 +5,7 @@
 #include "ruv/launcher/SpringInit.h"
 #include "ruv/platform/Files.h"
 #include "ruv/platform/Shell.h"
+#include "ruv/platform/TerminationSignals.h"
 #include "ruv/platform/WindowList.h"
 #include "ruv/provisioning/ResourceStrings.h"
 #include "ruv/provisioning/Terminals.h"
@@ -14,8 +15,10 @@
 
 #include <QApplication>
 
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string_view>
 #include <system_error>
 #include <thread>
 
@@ -34,6 +37,22 @@ void ZostanNaX11() {
   const char* display = std::getenv("DISPLAY");
   const char* platform = std::getenv("QT_QPA_PLATFORM");
   if (wayland && *wayland && display && *display && platform == nullptr) setenv("QT_QPA_PLATFORM", "xcb", 1);
+}
+
+// The launcher runs on X11 only, and the toolkit aborts the process when it cannot
+// reach the X display. So with the toolkit's own choice of platform, or xcb named,
+// the display is tried before the application is made, and the user is told when
+// there is none. Another platform named (offscreen, in tests) is left to the toolkit.
+std::optional<std::string> KomunikatBrakuEkranu(const std::string& tytul) {
+  const char* platform = std::getenv("QT_QPA_PLATFORM");
+  const std::string_view nazwa = platform != nullptr ? platform : "";
+  if (!nazwa.empty() && nazwa.substr(0, nazwa.find_first_of(":;")) != "xcb") return std::nullopt;
+  if (x11::DisplayReachable()) return std::nullopt;
+  const char* display = std::getenv("DISPLAY");
+  const std::string gdzie = display != nullptr && *display != '\0'
+                                ? "nie można połączyć się z ekranem X11 \"" + std::string(display) + "\" (DISPLAY)"
+                                : "nie wskazano ekranu X11 (zmienna DISPLAY nie jest ustawiona)";
+  return tytul + ": " + gdzie + ". Launcher działa tylko na ekranie X11 (także XWayland); uruchom go w sesji graficznej.";
 }
 
 }  // namespace
@@ -72,10 +91,17 @@ std::string TytulAplikacji(const std::string& sciezka) {
 
 int UruchomLauncher(int argc, char** argv, std::shared_ptr<IMessageBoxes> komunikaty,
                     const std::function<void(const TMainForm&)>& przyKoncu) {
+  // First of all, while this is the only thread: every thread made from here on,
+  // the toolkit's included, inherits the blocked signals.
+  process::EndOnTerminationSignals();
   InitializeLoggingUnits();
   ZostanNaX11();
   const std::string sciezka = shell::CurrentExecutablePath();
   const std::string tytul = TytulAplikacji(sciezka);
+  if (const auto komunikat = KomunikatBrakuEkranu(tytul)) {
+    std::fprintf(stderr, "%s\n", komunikat->c_str());
+    fs::EndProcessNow();
+  }
   {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromStdString(tytul));

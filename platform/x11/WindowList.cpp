@@ -106,6 +106,14 @@ void Sync(xcb_connection_t* c) { std::free(xcb_get_input_focus_reply(c, xcb_get_
 
 }  // namespace
 
+bool DisplayReachable() {
+  xcb_screen_t* screen = nullptr;
+  xcb_connection_t* c = Connect(&screen);
+  if (c == nullptr) return false;
+  xcb_disconnect(c);
+  return true;
+}
+
 ApplicationWindow::ApplicationWindow(xcb_connection_t* connection, std::uint32_t window, std::uint32_t protocols,
                                      std::uint32_t deleteWindow)
     : connection_(connection), window_(window), protocols_(protocols), deleteWindow_(deleteWindow) {}

@@ -24,6 +24,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iostream>
 #include <map>
 #include <optional>
 #include <arpa/inet.h>
@@ -32,7 +33,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/socket.h>
-#include <sys/statvfs.h>
+#include <sys/stat.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
@@ -304,12 +305,11 @@ class PortLock {
 
 class LauncherE2E : public ::testing::Test {
  protected:
+  // The port is taken before the first test of the program and kept until the
+  // program ends (its lock file goes with the process), so that no other run takes
+  // it between two suites.
   static void SetUpTestSuite() {
-    if (!Env("RUV_E2E_PORT").empty()) port_ = new PortLock(Env("RUV_E2E_PORT"));
-  }
-  static void TearDownTestSuite() {
-    delete port_;
-    port_ = nullptr;
+    if (port_ == nullptr && !Env("RUV_E2E_PORT").empty()) port_ = new PortLock(Env("RUV_E2E_PORT"));
   }
   void SetUp() override {
     if (Env("RUV_E2E_PORT").empty()) GTEST_SKIP() << "no 127.0.0.1 port in the built-in URL template";
@@ -349,6 +349,10 @@ class LauncherE2E : public ::testing::Test {
     WriteAll(dir / "kadry.exe", ReadAll(Env("RUV_E2E_TERMINAL_NEW")));
     fs::permissions(dir / "kadry.exe", fs::perms::owner_all);
     return s;
+  }
+  // Puts another build of the launcher in place of the real one.
+  void UseLauncher(const std::string& exe) {
+    fs::copy_file(exe, root_ / "cwd" / "ruv_virad.exe", fs::copy_options::overwrite_existing);
   }
   std::unique_ptr<Process> Launch(const std::string& name = "ruv_virad.exe") {
     return std::make_unique<Process>(
@@ -572,14 +576,11 @@ TEST_F(LauncherE2E, AnEndlessConfigurationFallsBackToTheCopyInBoundedMemory) {
 
 // A terminal's additional file without end: the launcher writes it to disk as
 // it arrives, gives up at the bound for a terminal file with the job's error box,
-// removes what it wrote, and starts the terminal all the same.
+// removes what it wrote, and starts the terminal all the same. The launcher here
+// is built with a small bound, so the test writes tens of MiB, not gigabytes.
 TEST_F(LauncherE2E, AnEndlessTerminalFileEndsTheJobWithItsErrorBoxInBoundedMemory) {
-  // The launcher writes up to the bound before it gives up; a disk that cannot take
-  // it would fail the write instead, which the launcher rightly does not report.
-  struct statvfs disk {};
-  if (::statvfs(root_.c_str(), &disk) == 0 &&
-      static_cast<unsigned long long>(disk.f_bavail) * disk.f_frsize < (6ULL << 30))
-    GTEST_SKIP() << "less than 6 GiB free on the disk of " << root_;
+  const long long bound = std::stoll(Env("RUV_SMALL_TERMINAL_FILE_BYTES"));
+  UseLauncher(Env("RUV_LAUNCHER_SMALL_BOUND_EXE"));
   auto server = StartServerWithDataFile();
   server->Rule("/kadry/duzy.dat", R"({"body": "0123456789abcdef", "endless": true})");
   const fs::path dir = root_ / "cwd" / "terminale" / "kadry";
@@ -591,18 +592,18 @@ TEST_F(LauncherE2E, AnEndlessTerminalFileEndsTheJobWithItsErrorBoxInBoundedMemor
 
   long peak = 0;
   std::optional<xcb_window_t> box;
-  // 4 GiB at disk speed: well within this even on a slow, busy disk.
   ASSERT_TRUE(WaitUntil([&] {
     peak = std::max(peak, StatusKiB(launcher->Pid(), "VmHWM:"));
     return (box = x_->Mapped("Błąd")).has_value() || !launcher->Running();
-  }, 150s));
+  }, 60s));
   RecordProperty("peak_rss_mib", std::to_string(peak / kMiB));
   ASSERT_TRUE(box) << "no error box for the job";
   EXPECT_LT(peak, 300 * kMiB) << "peak resident memory, MiB";
   const auto sent = server->Closed("/kadry/duzy.dat");
   ASSERT_TRUE(sent) << "the endless file's connection is still open";
   RecordProperty("bytes_sent", std::to_string(*sent));
-  EXPECT_GE(*sent, 4LL << 30) << "given up before the bound";
+  EXPECT_GE(*sent, bound) << "given up before the bound";
+  EXPECT_LT(*sent, 2 * bound) << "not given up at the bound of this build";
   x_->Close(*box);
 
   ASSERT_TRUE(WaitUntil([&] { return fs::exists(dir / "ruv_record_args.txt"); }, 20s)) << "the terminal was not started";
@@ -659,6 +660,112 @@ TEST_F(LauncherE2E, ALargeTerminalFileIsFetchedExactInBoundedMemory) {
   if (launcher->Running()) x_->Close(*main);
   EXPECT_EQ(launcher->Wait(10s), 0);
 }
+
+// --- The signals that ask a program to end ---
+
+// What the launcher is doing when the signal comes.
+enum class Moment { kWritingATerminalFile, kShowingABox };
+
+struct SignalRow {
+  int signal;
+  const char* name;
+  Moment moment;
+};
+
+void PrintTo(const SignalRow& row, std::ostream* os) { *os << row.name; }
+
+class LauncherSignalE2E : public LauncherE2E, public ::testing::WithParamInterface<SignalRow> {};
+
+// Every path below dir, hidden ones included, with its size (-1 for a directory).
+std::map<std::string, long long> Listing(const fs::path& dir) {
+  std::map<std::string, long long> listing;
+  for (const auto& entry : fs::recursive_directory_iterator(dir))
+    listing[fs::relative(entry.path(), dir).string()] =
+        entry.is_directory() ? -1 : static_cast<long long>(entry.file_size());
+  return listing;
+}
+
+// Whether the process has a regular file open in dir with something written to
+// it: a write in progress there, whether its temporary file has a name or none.
+bool WritingInto(pid_t pid, const fs::path& dir) {
+  std::error_code ec;
+  const fs::path where = fs::canonical(dir, ec);
+  for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
+    const fs::path file = fs::read_symlink(fd.path(), ec);
+    struct stat st {};
+    if (!ec && file.parent_path() == where && ::stat(fd.path().c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+        st.st_size > 0)
+      return true;
+  }
+  return false;
+}
+
+// SIGTERM, SIGHUP and SIGINT end the launcher at once with exit code 0 whatever it
+// is doing, as another launcher's close request does: a terminal file coming in
+// behind the progress window is dropped and leaves nothing, an open box goes
+// unanswered. SIGKILL, which no program can take, leaves nothing either, as the
+// write's temporary file has no name.
+TEST_P(LauncherSignalE2E, EndsTheLauncherAtOnceAndLeavesNoFileBehind) {
+  const SignalRow& row = GetParam();
+  const fs::path dir = root_ / "cwd" / "terminale" / "kadry";
+  std::unique_ptr<Server> server;
+  std::unique_ptr<Process> launcher;
+  std::map<std::string, long long> before;
+  if (row.moment == Moment::kShowingABox) {
+    launcher = Launch();  // no server: the failed load's box opens after the 5 s wait
+    ASSERT_TRUE(WaitUntil([&] { return x_->Mapped("Błąd").has_value(); }, 20s)) << "no box";
+  } else {
+    server = StartServerWithDataFile();
+    // The additional file stops after its first 64 KiB, so its write stays in
+    // progress behind the progress window.
+    server->Put("kadry/duzy.dat", std::string(std::size_t{1} << 20, 'd'));
+    server->Rule("/kadry/duzy.dat", R"({"stall": 65536})");
+    WriteAll(dir / "dane" / "inny.txt", "kept");
+    if (row.signal == SIGKILL) {
+      const int probe = ::open((dir / "dane").c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+      if (probe < 0)
+        GTEST_SKIP() << "the file system of " << dir << " has no O_TMPFILE (" << std::strerror(errno)
+                     << "): a write's temporary file has a name there, which SIGKILL leaves behind";
+      ::close(probe);
+    }
+    launcher = Launch();
+    const auto main = MainWindow();
+    ASSERT_TRUE(main) << "the main window did not appear";
+    before = Listing(dir);
+    x_->Click(*main, 5 + 10 + 100, 5 + 40 + 20);
+    ASSERT_TRUE(WaitUntil([&] { return WritingInto(launcher->Pid(), dir / "dane"); }, 20s))
+        << "the additional file's write did not start";
+    ASSERT_TRUE(x_->Mapped("ruv_virad")) << "no progress window";
+  }
+
+  const auto sent = Clock::now();
+  ::kill(launcher->Pid(), row.signal);
+  // Looked at every millisecond, so the time measured is the launcher's.
+  while (launcher->Running() && Clock::now() - sent < 5s) std::this_thread::sleep_for(1ms);
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - sent).count();
+  const std::optional<int> end = launcher->Wait(0ms);
+  std::cout << row.name << " ended the launcher in " << ms << " ms\n";
+  RecordProperty("end_ms", std::to_string(ms));
+  // A second is the requirement; the wide margin is for busy and sanitizer runs.
+  ASSERT_TRUE(end) << "still running 5 s after " << row.name;
+  EXPECT_EQ(*end, row.signal == SIGKILL ? -1 : 0);
+  if (row.moment == Moment::kWritingATerminalFile) {
+    EXPECT_EQ(Listing(dir), before) << "files changed under " << dir;
+    EXPECT_EQ(ReadAll(dir / "dane" / "inny.txt"), "kept");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Signals, LauncherSignalE2E,
+    ::testing::Values(SignalRow{SIGTERM, "SIGTERM", Moment::kWritingATerminalFile},
+                      SignalRow{SIGHUP, "SIGHUP", Moment::kWritingATerminalFile},
+                      SignalRow{SIGINT, "SIGINT", Moment::kWritingATerminalFile},
+                      SignalRow{SIGKILL, "SIGKILL", Moment::kWritingATerminalFile},
+                      SignalRow{SIGTERM, "SIGTERM", Moment::kShowingABox}),
+    [](const ::testing::TestParamInfo<SignalRow>& info) {
+      return std::string(info.param.name) +
+             (info.param.moment == Moment::kShowingABox ? "_WithABoxOpen" : "_WhileATerminalFileIsWritten");
+    });
 
 }  // namespace
 }  // namespace ruv

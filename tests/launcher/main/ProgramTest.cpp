@@ -1,25 +1,30 @@
 // The watcher through which other launchers close this one, in child processes
 // with their application windows on a private X server: one that could start the
-// watcher, and one that could make no thread for it.
+// watcher, and one that could make no thread for it. And the real launcher with
+// no X display to connect to.
 #include "ruv/launcher/Program.h"
 #include "ruv/platform/Files.h"
 #include "ruv/platform/WindowList.h"
 
 #include "ChildProcess.h"
+#include "TestDirectory.h"
+#include "ThreadLimit.h"
 #include "XServer.h"
 
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <map>
 #include <optional>
-#include <system_error>
+#include <string>
+#include <vector>
 #include <thread>
 
 namespace ruv {
@@ -27,22 +32,6 @@ namespace {
 
 using namespace std::chrono_literals;
 constexpr const char* kTitle = "ruv_virad";
-
-// Keeps this process from making any more threads, as when the system's limits
-// are reached: its user may run no more processes than it has. root is not held
-// by that limit, so a root process first becomes nobody. True when a thread can
-// indeed not be made afterwards.
-bool KeepFromMakingThreads() {
-  if (::geteuid() == 0 && ::setuid(65534) != 0) return false;
-  const rlimit none{0, 0};
-  if (::setrlimit(RLIMIT_NPROC, &none) != 0) return false;
-  try {
-    std::thread([] {}).join();
-    return false;
-  } catch (const std::system_error&) {
-    return true;
-  }
-}
 
 // A launcher reduced to its application window and the watcher, in a child
 // process. It says how the watcher's start went, then runs until the test lets
@@ -99,7 +88,7 @@ class WatchedChild {
   [[noreturn]] static void Run(bool threads, int report, int end) noexcept {
     auto window = x11::ApplicationWindow::Create(kTitle);
     char said = kNoWindow;
-    if (window && !threads && !KeepFromMakingThreads()) {
+    if (window && !threads && !testing::KeepFromMakingThreads()) {
       said = kThreadsNotHeldBack;
     } else if (window) {
       said = ZakonczNaProsbeInnegoLaunchera(std::move(window)) ? kWatching : kUnwatched;
@@ -151,6 +140,96 @@ TEST(CloseRequestWatcher, ARequestEndsAWatchedLauncherAndOneThatCouldNotWatchGoe
     child.LetEnd();
     EXPECT_EQ(child.ExitCode(10s), 0);
   }
+}
+
+// A display number that no X server on this machine serves: neither its socket
+// nor its lock file is there.
+std::string UnservedDisplay() {
+  for (int n = 4173;; ++n) {
+    const std::string number = std::to_string(n);
+    if (!std::filesystem::exists("/tmp/.X11-unix/X" + number) && !std::filesystem::exists("/tmp/.X" + number + "-lock"))
+      return ":" + number;
+  }
+}
+
+struct Ended {
+  std::optional<int> exitCode;
+  std::string standardError;
+};
+
+// Runs the launcher exe in dir with only the environment given (and a home of its
+// own there), and gathers what it writes to standard error until it ends.
+Ended RunLauncher(std::string exe, const std::filesystem::path& dir, std::map<std::string, std::string> env) {
+  env.emplace("HOME", dir.string());
+  env.emplace("XDG_CONFIG_HOME", (dir / "config").string());
+  env.emplace("PATH", "/usr/bin:/bin");
+  std::vector<std::string> entries;
+  for (const auto& [k, v] : env) entries.push_back(k + "=" + v);
+  for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
+    if (const char* v = std::getenv(name)) entries.push_back(std::string(name) + "=" + v);
+  std::vector<char*> envp;
+  for (auto& e : entries) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  char* argv[] = {exe.data(), nullptr};
+  int err[2];
+  if (::pipe(err) != 0) return {};
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    ::dup2(err[1], STDERR_FILENO);
+    ::close(err[0]);
+    ::close(err[1]);
+    if (::chdir(dir.c_str()) != 0) ::_exit(126);
+    ::execve(argv[0], argv, envp.data());
+    ::_exit(127);
+  }
+  ::close(err[1]);
+  Ended ended;
+  const auto deadline = std::chrono::steady_clock::now() + 30s;
+  char buffer[4096];
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    pollfd p{err[0], POLLIN, 0};
+    if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) != 1) break;
+    const ssize_t n = ::read(err[0], buffer, sizeof buffer);
+    if (n <= 0) break;
+    ended.standardError.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(err[0]);
+  ended.exitCode = testing::ExitCodeWithin(pid, 10s);
+  if (!ended.exitCode) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+  }
+  return ended;
+}
+
+// Without a display the toolkit would abort the launcher; it says instead which
+// display it tried and that it needs X11, and ends with exit code 0.
+TEST(WithoutADisplay, TheLauncherSaysWhichDisplayItTriedAndEndsWithZero) {
+  const char* exe = std::getenv("RUV_LAUNCHER_EXE");
+  ASSERT_NE(exe, nullptr) << "RUV_LAUNCHER_EXE names the launcher";
+  const auto dir = testing::FreshTestDirectory("ruv_no_display");
+  const std::string unserved = UnservedDisplay();
+  struct Row {
+    const char* what;
+    std::map<std::string, std::string> env;
+    std::string named;  // how the message names the display tried
+  };
+  const Row rows[] = {
+      {"DISPLAY not set", {}, "DISPLAY"},
+      {"a Wayland session without X", {{"WAYLAND_DISPLAY", "wayland-ruv-test"}}, "DISPLAY"},
+      {"a display nobody serves", {{"DISPLAY", unserved}}, "\"" + unserved + "\""},
+      {"the X11 platform named", {{"DISPLAY", unserved}, {"QT_QPA_PLATFORM", "xcb"}}, "\"" + unserved + "\""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    const Ended ended = RunLauncher(exe, dir, row.env);
+    EXPECT_EQ(ended.exitCode, 0) << ended.standardError;
+    EXPECT_NE(ended.standardError.find(row.named), std::string::npos) << ended.standardError;
+    EXPECT_NE(ended.standardError.find("tylko na ekranie X11"), std::string::npos) << ended.standardError;
+  }
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -35,8 +35,9 @@ bool ZakonczNaProsbeInnegoLaunchera(std::unique_ptr<x11::ApplicationWindow> okno
 // were it to return). The message boxes are Qt's unless another service is
 // given. przyKoncu, when given, sees the main window once the launcher is ending
 // by itself (after the message loop, or after a first show that asked to quit);
-// the ends that leave at once (another launcher's close request, the hand-over
-// to the downloader) do not call it.
+// the ends that leave at once (another launcher's close request, SIGTERM, SIGHUP
+// or SIGINT, the hand-over to the downloader) do not call it. With no X display
+// to connect to it says so on standard error and ends before any window.
 int UruchomLauncher(int argc, char** argv, std::shared_ptr<IMessageBoxes> komunikaty = nullptr,
                     const std::function<void(const TMainForm&)>& przyKoncu = {});
 

@@ -15,6 +15,10 @@ struct xcb_connection_t;
 
 namespace ruv::x11 {
 
+// Whether $DISPLAY names an X server that accepts a connection and has the
+// screen it names; the connection is closed again at once.
+bool DisplayReachable();
+
 class ApplicationWindow {
  public:
   // Connects to $DISPLAY and creates the hidden window with the title

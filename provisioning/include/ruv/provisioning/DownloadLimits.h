@@ -20,8 +20,9 @@ inline constexpr std::int64_t kMaxInMemoryFileBytes = std::int64_t{64} << 20;
 
 // A terminal's file (its program, libraries and additional files). These go to
 // disk as they arrive, so memory stays small whatever their size; the bound keeps
-// a server from filling the user's disk.
-inline constexpr std::int64_t kMaxTerminalFileBytes = std::int64_t{4} << 30;
+// a server from filling the user's disk. Set by the build option
+// RUV_MAX_TERMINAL_FILE_BYTES (4 GiB unless told otherwise).
+extern const std::int64_t kMaxTerminalFileBytes;
 
 // A terminal's icon file. A missing icon is fetched on the user-interface thread
 // when its button is drawn, and the window is frozen until that fetch ends; under
