@@ -10,6 +10,7 @@
 // window.
 #include "ruv/provisioning/FileVersion.h"
 #include "LauncherTestSupport.h"
+#include "TestDirectory.h"
 
 #include "TopLevelWindows.h"
 #include "XServer.h"
@@ -314,8 +315,7 @@ class LauncherE2E : public ::testing::Test {
   void SetUp() override {
     if (Env("RUV_E2E_PORT").empty()) GTEST_SKIP() << "no 127.0.0.1 port in the built-in URL template";
     ASSERT_EQ(port_->Problem(), "");
-    root_ = fs::temp_directory_path() /
-            ("ruv_e2e_" + std::to_string(::getpid()) + "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    root_ = fs::temp_directory_path() / ("ruv_e2e_" + std::to_string(::getpid()) + "_" + ruv::testing::TestFileName());
     fs::remove_all(root_);
     for (const char* d : {"home", "config", "cwd"}) fs::create_directories(root_ / d);
     xserver_.emplace(testing::XServer::WindowManager::kOpenbox);

@@ -13,6 +13,7 @@
 
 #include "TestHttpServer.h"
 #include "LauncherTestSupport.h"
+#include "TestDirectory.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -121,8 +122,7 @@ class MainFormTest : public ::testing::Test {
  public:
   void SetUp() override {
     App();
-    root_ = fs::temp_directory_path() / ("ruv_main_" + std::to_string(::getpid()) + "_" +
-                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    root_ = fs::temp_directory_path() / ("ruv_main_" + std::to_string(::getpid()) + "_" + ruv::testing::TestFileName());
     fs::remove_all(root_);
     fs::create_directories(root_ / "config");
     fs::create_directories(root_ / "cwd");

@@ -1,7 +1,7 @@
 if(TARGET ruv_launcher_main AND TARGET ruv_virad)
   ruv_test(test_launcher_main_window
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/MainFormTest.cpp
-    DEPS ruv_launcher_main ruv_support_dialogs ruv_test_http
+    DEPS ruv_launcher_main ruv_support_dialogs ruv_test_http ruv_test_support
     ENV "no_proxy=127.0.0.1,localhost"
         "RUV_LAUNCHER_EXE=$<TARGET_FILE:ruv_virad>"
         "RUV_RECORD_ARGS_PROGRAM=$<TARGET_FILE:ruv_record_args>"
@@ -37,7 +37,7 @@ if(TARGET ruv_virad AND ruv_e2e_match)
   ruv_stamp_version(ruv_virad_small_bound FILE_VERSION "3.0.0.3")
   ruv_test(test_launcher_e2e
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/LauncherE2ETest.cpp
-    DEPS ruv_provisioning_version ruv_xwatch ruv_test_xserver
+    DEPS ruv_provisioning_version ruv_xwatch ruv_test_xserver ruv_test_support
     ENV "no_proxy=127.0.0.1,localhost"
         "RUV_E2E_PORT=${ruv_e2e_port}"
         "RUV_LAUNCHER_EXE=$<TARGET_FILE:ruv_virad>"
