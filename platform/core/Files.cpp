@@ -212,8 +212,7 @@ void AtomicFileWriter::Commit() {
     // other than the target's: the name and the rename come together, or not at all.
     const std::lock_guard lock(pending.mutex);
     if (temporary_.empty()) {
-      const std::string dir = SplitPath(target_).first;
-      const std::string base = SplitPath(target_).second;
+      const auto [dir, base] = SplitPath(target_);
       std::string name;
       for (int attempt = 0; attempt < 100; ++attempt) {
         name = TemporaryName(dir, base);
