@@ -16,7 +16,7 @@ std::optional<std::vector<std::string>> HostIPv4Addresses(
   std::vector<IPv4Value> own;
   std::vector<IPv4Value> loopback;
   for (const auto& entry : *interfaces) {
-    if (!entry.up || !entry.ipv4) continue;
+    if (!entry.connected || !entry.ipv4) continue;
     auto& list = IsLoopback(*entry.ipv4) ? loopback : own;
     if (std::find(list.begin(), list.end(), *entry.ipv4) == list.end()) list.push_back(*entry.ipv4);
   }

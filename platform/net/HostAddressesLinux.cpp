@@ -18,7 +18,11 @@ std::optional<std::vector<InterfaceAddress>> ReadInterfaceAddresses() {
   std::vector<InterfaceAddress> interfaces;
   for (const ifaddrs* a = found; a != nullptr; a = a->ifa_next) {
     InterfaceAddress entry;
-    entry.up = (a->ifa_flags & IFF_UP) != 0;
+    // IFF_RUNNING: the interface is up and its link is, what `ip link` shows as
+    // LOWER_UP (a card whose cable is out, or a virtual one whose peer is down, is
+    // up but not running).
+    constexpr unsigned kConnected = IFF_UP | IFF_RUNNING;
+    entry.connected = (a->ifa_flags & kConnected) == kConnected;
     if (a->ifa_addr != nullptr && a->ifa_addr->sa_family == AF_INET) {
       entry.ipv4 = ntohl(reinterpret_cast<const sockaddr_in*>(a->ifa_addr)->sin_addr.s_addr);
     }

@@ -107,6 +107,7 @@ TEST(NetworkCalculator, Membership) {
 }
 
 InterfaceAddress Up(const char* address) { return {true, ParseIPv4(address)}; }
+// Not connected: down, or up without a link.
 InterfaceAddress Down(const char* address) { return {false, ParseIPv4(address)}; }
 // An entry of another family (an IPv6 or a link-layer address).
 InterfaceAddress Other(bool up = true) { return {up, std::nullopt}; }
@@ -125,7 +126,7 @@ TEST(HostAddresses, SelectedFromTheInterfaceList) {
       {"loopback left out beside another address", {{Up("127.0.0.1"), Up("192.0.2.2")}}, List{"192.0.2.2"}},
       {"the whole 127/8 is loopback", {{Up("10.0.0.2"), Up("127.0.1.1"), Up("127.255.255.254")}}, List{"10.0.0.2"}},
       {"nothing but loopback", {{Up("127.0.0.1"), Other(), Up("127.0.1.1")}}, List{"127.0.0.1", "127.0.1.1"}},
-      {"down interfaces are left out", {{Up("127.0.0.1"), Down("10.0.0.2"), Up("192.0.2.2"), Down("172.16.0.1")}},
+      {"interfaces without a connection are left out", {{Up("127.0.0.1"), Down("10.0.0.2"), Up("192.0.2.2"), Down("172.16.0.1")}},
        List{"192.0.2.2"}},
       {"a down address leaves loopback the only one", {{Up("127.0.0.1"), Down("10.0.0.2")}}, List{"127.0.0.1"}},
       {"everything down", {{Down("127.0.0.1"), Down("10.0.0.2"), Other(false)}}, List{}},

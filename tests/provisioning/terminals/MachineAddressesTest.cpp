@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Fixtures.h"
@@ -47,6 +49,13 @@ void Ip(const std::string& arguments) {
 // offered by a configuration whose only client network is the given one.
 void ExpectMachine(const List& addresses, const List& offered, const char* what) {
   SCOPED_TRACE(what);
+  // The kernel settles an interface's link state shortly after the change that
+  // brings it (a peer coming up or going down), so the list is given time to
+  // reach what is expected; a wrong one stays wrong and fails after the wait.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (PobierzLokalneAdresyIP() != addresses && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
   EXPECT_EQ(PobierzLokalneAdresyIP(), addresses);
   const struct {
     const char* mask;
@@ -72,13 +81,22 @@ void InsidePrivateNetwork() {
   ASSERT_NO_FATAL_FAILURE(Ip("link add v0 type veth peer name v1"));
   ASSERT_NO_FATAL_FAILURE(Ip("addr add 10.9.8.7/24 dev v0"));
   ExpectMachine({"127.0.0.1"}, all, "the interface with the address is still down");
+  // Up, but its peer (the other end of the cable) is down: NO-CARRIER.
   ASSERT_NO_FATAL_FAILURE(Ip("link set v0 up"));
+  ExpectMachine({"127.0.0.1"}, all, "the interface is up but has no link");
+  ASSERT_NO_FATAL_FAILURE(Ip("link set v1 up"));
   ExpectMachine({"10.9.8.7"}, everyone, "an address of the machine's own");
   // An interface made later comes later in the list.
   ASSERT_NO_FATAL_FAILURE(Ip("link add w0 type veth peer name w1"));
   ASSERT_NO_FATAL_FAILURE(Ip("addr add 192.0.2.2/24 dev w0"));
   ASSERT_NO_FATAL_FAILURE(Ip("link set w0 up"));
+  ASSERT_NO_FATAL_FAILURE(Ip("link set w1 up"));
   ExpectMachine({"10.9.8.7", "192.0.2.2"}, everyone, "two interfaces");
+  // The cable of the client network's card is pulled; its address stays configured.
+  ASSERT_NO_FATAL_FAILURE(Ip("link set v1 down"));
+  ExpectMachine({"192.0.2.2"}, all, "the first interface lost its link");
+  ASSERT_NO_FATAL_FAILURE(Ip("link set v1 up"));
+  ExpectMachine({"10.9.8.7", "192.0.2.2"}, everyone, "the link is back");
   ASSERT_NO_FATAL_FAILURE(Ip("link set v0 down"));
   ExpectMachine({"192.0.2.2"}, all, "the first interface went down");
 }

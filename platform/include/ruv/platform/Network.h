@@ -15,7 +15,10 @@ using IPv4Value = std::uint32_t;
 
 // One entry of the system's list of network interfaces and their addresses.
 struct InterfaceAddress {
-  bool up = false;                // the interface is up
+  // The interface is up and has a link (its cable is in, its peer answers): an
+  // interface that is up without a link keeps its addresses configured, but the
+  // machine cannot be reached at them, so they are not the machine's.
+  bool connected = false;
   std::optional<IPv4Value> ipv4;  // the entry's IPv4 address; nothing for another family
 };
 
@@ -24,7 +27,7 @@ struct InterfaceAddress {
 std::optional<std::vector<InterfaceAddress>> ReadInterfaceAddresses();
 
 // The machine's IPv4 addresses out of an interface list, as dotted-decimal texts:
-// the IPv4 addresses of the interfaces that are up, in the list's order, each once.
+// the IPv4 addresses of the connected interfaces, in the list's order, each once.
 // Loopback addresses (127.0.0.0/8) are left out unless the machine has no other
 // address; then they are its addresses. std::nullopt when there is no list.
 std::optional<std::vector<std::string>> HostIPv4Addresses(
