@@ -1,7 +1,7 @@
 // The watcher through which other launchers close this one, in child processes
 // with their application windows on a private X server: one that could start the
-// watcher, and one that could make no thread for it. And the real launcher with
-// no X display to connect to.
+// watcher, and one that could make no thread for it. The toolkit platform the
+// launcher chooses, and the real launcher with no X display to connect to.
 #include "ruv/launcher/Program.h"
 #include "ruv/platform/Files.h"
 #include "ruv/platform/WindowList.h"
