@@ -15,12 +15,14 @@
 
 #include <QApplication>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string_view>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 namespace ruv {
 namespace {
@@ -30,24 +32,28 @@ std::string NazwaPliku(const std::string& sciezka) {
   return slash == std::string::npos ? sciezka : sciezka.substr(slash + 1);
 }
 
-// Launchers find each other through the X server's window list; under a Wayland
-// session the toolkit is kept on X (XWayland) so that they still see each other.
-void ZostanNaX11() {
-  const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  const char* display = std::getenv("DISPLAY");
-  const char* platform = std::getenv("QT_QPA_PLATFORM");
-  if (wayland && *wayland && display && *display && platform == nullptr) setenv("QT_QPA_PLATFORM", "xcb", 1);
+// The platform names in a QT_QPA_PLATFORM value: a list separated by ';', each
+// name perhaps followed by ':' and its options.
+std::vector<std::string_view> NazwyPlatform(std::string_view lista) {
+  std::vector<std::string_view> nazwy;
+  while (!lista.empty()) {
+    const std::string_view wpis = lista.substr(0, lista.find(';'));
+    nazwy.push_back(wpis.substr(0, wpis.find(':')));
+    lista.remove_prefix(std::min(lista.size(), wpis.size() + 1));
+  }
+  return nazwy;
 }
 
-// The launcher runs on X11 only, and the toolkit aborts the process when it cannot
-// reach the X display. So with the toolkit's own choice of platform, or xcb named,
-// the display is tried before the application is made, and the user is told when
-// there is none. Another platform named (offscreen, in tests) is left to the toolkit.
-std::optional<std::string> KomunikatBrakuEkranu(const std::string& tytul) {
-  const char* platform = std::getenv("QT_QPA_PLATFORM");
-  const std::string_view nazwa = platform != nullptr ? platform : "";
-  if (!nazwa.empty() && nazwa.substr(0, nazwa.find_first_of(":;")) != "xcb") return std::nullopt;
-  if (x11::DisplayReachable()) return std::nullopt;
+bool NaX11(std::string_view platforma) {
+  const auto nazwy = NazwyPlatform(platforma);
+  return !nazwy.empty() && nazwy.front() == "xcb";
+}
+
+// The toolkit aborts the process when it cannot reach the X display. So on X the
+// display is tried before the application is made, and the user is told when
+// there is none: no platform chosen (DISPLAY names none), or none reachable.
+std::optional<std::string> KomunikatBrakuEkranu(const std::string& tytul, const std::optional<std::string>& platforma) {
+  if (platforma && (!NaX11(*platforma) || x11::DisplayReachable())) return std::nullopt;
   const char* display = std::getenv("DISPLAY");
   const std::string gdzie = display != nullptr && *display != '\0'
                                 ? "nie można połączyć się z ekranem X11 \"" + std::string(display) + "\" (DISPLAY)"
@@ -75,6 +81,18 @@ bool ZakonczNaProsbeInnegoLaunchera(std::unique_ptr<x11::ApplicationWindow> okno
   }
 }
 
+std::optional<std::string> PlatformaLaunchera(const char* qtQpaPlatform, const char* display) {
+  const std::string_view podana = qtQpaPlatform != nullptr ? qtQpaPlatform : "";
+  const auto nazwy = NazwyPlatform(podana);
+  const bool wayland =
+      std::any_of(nazwy.begin(), nazwy.end(), [](std::string_view n) { return n.starts_with("wayland"); });
+  if (!wayland && !nazwy.empty() && (nazwy.front() == "offscreen" || nazwy.front() == "minimal"))
+    return std::string(podana);
+  if (display == nullptr || *display == '\0') return std::nullopt;
+  if (!wayland && !nazwy.empty() && nazwy.front() == "xcb") return std::string(podana);
+  return "xcb";
+}
+
 std::optional<std::string> KomunikatNieprawidlowejNazwy(const std::string& sciezka) {
   const std::string wymagana = resources::NazwaProgramu() + ".exe";
   if (NazwaPliku(sciezka) == wymagana) return std::nullopt;
@@ -95,10 +113,12 @@ int UruchomLauncher(int argc, char** argv, std::shared_ptr<IMessageBoxes> komuni
   // the toolkit's included, inherits the blocked signals.
   process::EndOnTerminationSignals();
   InitializeLoggingUnits();
-  ZostanNaX11();
+  const std::optional<std::string> platforma =
+      PlatformaLaunchera(std::getenv("QT_QPA_PLATFORM"), std::getenv("DISPLAY"));
+  if (platforma) setenv("QT_QPA_PLATFORM", platforma->c_str(), 1);
   const std::string sciezka = shell::CurrentExecutablePath();
   const std::string tytul = TytulAplikacji(sciezka);
-  if (const auto komunikat = KomunikatBrakuEkranu(tytul)) {
+  if (const auto komunikat = KomunikatBrakuEkranu(tytul, platforma)) {
     std::fprintf(stderr, "%s\n", komunikat->c_str());
     fs::EndProcessNow();
   }

@@ -5,8 +5,9 @@ Use:
     fake_input.py move X Y      move the pointer to root coordinates X, Y
     fake_input.py click X Y     move the pointer there and click button 1
     fake_input.py key X Y NAME  move the pointer to X, Y (keyboard focus follows the
-                                pointer without a window manager) and press the key
-                                NAME (an X keysym name such as Return)
+                                pointer without a window manager; with one, a new
+                                window has the focus) and press the key NAME (an X
+                                keysym name such as Return)
 
 Only the standard library: libX11 and libXtst are reached through ctypes.
 """

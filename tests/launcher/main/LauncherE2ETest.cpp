@@ -354,14 +354,16 @@ class LauncherE2E : public ::testing::Test {
   void UseLauncher(const std::string& exe) {
     fs::copy_file(exe, root_ / "cwd" / "ruv_virad.exe", fs::copy_options::overwrite_existing);
   }
-  std::unique_ptr<Process> Launch(const std::string& name = "ruv_virad.exe") {
-    return std::make_unique<Process>(
-        std::vector<std::string>{(root_ / "cwd" / name).string()}, root_ / "cwd",
-        std::map<std::string, std::string>{{"DISPLAY", xserver_->Display()},
-                                           {"QT_QPA_PLATFORM", "xcb"},
-                                           {"HOME", (root_ / "home").string()},
-                                           {"XDG_CONFIG_HOME", (root_ / "config").string()},
-                                           {"no_proxy", "127.0.0.1,localhost"}});
+  // Starts the launcher on the X server; entries of env add to its environment or
+  // replace the ones set here.
+  std::unique_ptr<Process> Launch(const std::string& name = "ruv_virad.exe",
+                                  std::map<std::string, std::string> env = {}) {
+    env.insert({{"DISPLAY", xserver_->Display()},
+                {"QT_QPA_PLATFORM", "xcb"},
+                {"HOME", (root_ / "home").string()},
+                {"XDG_CONFIG_HOME", (root_ / "config").string()},
+                {"no_proxy", "127.0.0.1,localhost"}});
+    return std::make_unique<Process>(std::vector<std::string>{(root_ / "cwd" / name).string()}, root_ / "cwd", env);
   }
   fs::path CopyPath() const { return root_ / "config" / "SOFTWARE" / "RUV" / "RUV_VIRAD" / "version_file"; }
   // Waits for the main window, closing the boxes that come before it.
@@ -432,17 +434,37 @@ TEST_F(LauncherE2E, WithTheServerDownTheCopyServesAfterTheNotices) {
   EXPECT_EQ(launcher->Wait(10s), 0);
 }
 
-TEST_F(LauncherE2E, ASecondLauncherClosesTheFirst) {
+// The platform the environment names to programs: X, or a Wayland one as Wayland
+// desktops name it, with a Wayland display (here one that no compositor serves)
+// beside XWayland's X display.
+struct PlatformRow {
+  const char* name;
+  std::map<std::string, std::string> env;
+};
+
+void PrintTo(const PlatformRow& row, std::ostream* os) { *os << row.name; }
+
+class LauncherPlatformE2E : public LauncherE2E, public ::testing::WithParamInterface<PlatformRow> {};
+
+// Whatever platform is named, the launcher runs on X, where the next launcher
+// finds it and closes it.
+TEST_P(LauncherPlatformE2E, ASecondLauncherClosesTheFirst) {
   auto server = StartServer();
-  auto first = Launch();
-  ASSERT_TRUE(MainWindow());
-  auto second = Launch();
+  auto first = Launch("ruv_virad.exe", GetParam().env);
+  ASSERT_TRUE(MainWindow()) << "no main window on X";
+  auto second = Launch("ruv_virad.exe", GetParam().env);
   EXPECT_EQ(first->Wait(20s), 0);
   ASSERT_TRUE(MainWindow());
   EXPECT_TRUE(second->Running());
   x_->Close(*x_->Mapped(kTitle));
   EXPECT_EQ(second->Wait(10s), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Platforms, LauncherPlatformE2E,
+    ::testing::Values(PlatformRow{"X", {{"QT_QPA_PLATFORM", "xcb"}}},
+                      PlatformRow{"Wayland", {{"QT_QPA_PLATFORM", "wayland"}, {"WAYLAND_DISPLAY", "ruv-no-compositor"}}}),
+    [](const ::testing::TestParamInfo<PlatformRow>& info) { return std::string(info.param.name); });
 
 TEST_F(LauncherE2E, AWronglyNamedCopyShowsTheNameMessageAndLeavesTheRunningOneAlone) {
   auto server = StartServer();

@@ -1,7 +1,7 @@
 // The watcher through which other launchers close this one, in child processes
 // with their application windows on a private X server: one that could start the
-// watcher, and one that could make no thread for it. And the real launcher with
-// no X display to connect to.
+// watcher, and one that could make no thread for it. The toolkit platform the
+// launcher chooses, and the real launcher with no X display to connect to.
 #include "ruv/launcher/Program.h"
 #include "ruv/platform/Files.h"
 #include "ruv/platform/WindowList.h"
@@ -142,6 +142,43 @@ TEST(CloseRequestWatcher, ARequestEndsAWatchedLauncherAndOneThatCouldNotWatchGoe
   }
 }
 
+// The platform the launcher starts the toolkit on, for what the environment says.
+// DISPLAY decides only whether there is an X display to run on.
+TEST(LauncherPlatform, RunsOnXWhateverTheEnvironmentNamesButAPlatformTestsChoose) {
+  struct Row {
+    const char* platform;  // QT_QPA_PLATFORM, null when unset
+    const char* display;   // DISPLAY, null when unset
+    std::optional<std::string> chosen;  // none: no X display, the launcher says so and ends
+  };
+  const Row rows[] = {
+      {nullptr, ":0", "xcb"},
+      {nullptr, nullptr, std::nullopt},
+      {"", ":0", "xcb"},
+      {"", "", std::nullopt},
+      {"xcb", ":0", "xcb"},
+      {"xcb", nullptr, std::nullopt},
+      {"xcb:nograb", ":1", "xcb:nograb"},
+      {"wayland", ":0", "xcb"},
+      {"wayland", nullptr, std::nullopt},
+      {"wayland;xcb", ":0", "xcb"},
+      {"wayland;xcb", nullptr, std::nullopt},
+      {"xcb;wayland", ":0", "xcb"},
+      {"wayland-egl", ":0", "xcb"},
+      {"wayland:scale=2", ":0", "xcb"},
+      {"eglfs", ":0", "xcb"},
+      {"offscreen", ":0", "offscreen"},
+      {"offscreen", nullptr, "offscreen"},
+      {"offscreen:fontengine=freetype", nullptr, "offscreen:fontengine=freetype"},
+      {"minimal", nullptr, "minimal"},
+      {"minimal", ":0", "minimal"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string("QT_QPA_PLATFORM=") + (row.platform ? row.platform : "(unset)") +
+                 " DISPLAY=" + (row.display ? row.display : "(unset)"));
+    EXPECT_EQ(PlatformaLaunchera(row.platform, row.display), row.chosen);
+  }
+}
+
 // A display number that no X server on this machine serves: neither its socket
 // nor its lock file is there.
 std::string UnservedDisplay() {
@@ -221,6 +258,12 @@ TEST(WithoutADisplay, TheLauncherSaysWhichDisplayItTriedAndEndsWithZero) {
       {"a Wayland session without X", {{"WAYLAND_DISPLAY", "wayland-ruv-test"}}, "DISPLAY"},
       {"a display nobody serves", {{"DISPLAY", unserved}}, "\"" + unserved + "\""},
       {"the X11 platform named", {{"DISPLAY", unserved}, {"QT_QPA_PLATFORM", "xcb"}}, "\"" + unserved + "\""},
+      {"a Wayland platform named, no X",
+       {{"WAYLAND_DISPLAY", "wayland-ruv-test"}, {"QT_QPA_PLATFORM", "wayland"}},
+       "DISPLAY"},
+      {"a Wayland platform named, a display nobody serves",
+       {{"DISPLAY", unserved}, {"QT_QPA_PLATFORM", "wayland;xcb"}},
+       "\"" + unserved + "\""},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);

@@ -16,6 +16,17 @@ class ApplicationWindow;
 }
 class TMainForm;
 
+// The toolkit platform (QT_QPA_PLATFORM) on which the launcher shows its windows,
+// from the environment's QT_QPA_PLATFORM and DISPLAY (null when unset). Launchers
+// find each other through the X server, so the launcher runs on X whatever the
+// environment names, a Wayland platform included ("wayland", "wayland;xcb",
+// "wayland-egl", with options or not): the result is "xcb". Kept as given are a
+// value that names xcb first (with its options) and one that names first a
+// platform that tests choose on purpose, offscreen or minimal, which need no
+// display; a list that names a Wayland platform anywhere is still "xcb". No value
+// when X is chosen and DISPLAY names no display: the launcher then says so and ends.
+std::optional<std::string> PlatformaLaunchera(const char* qtQpaPlatform, const char* display);
+
 // The message shown when the executable's path does not end in "ruv_virad.exe"
 // (compared with letter case), or no value when the name is right.
 std::optional<std::string> KomunikatNieprawidlowejNazwy(const std::string& sciezka);
