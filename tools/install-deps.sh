@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config python3
-  libxml2-dev libcurl4-openssl-dev qt6-base-dev libxcb1-dev
+  libxml2-dev libcurl4-openssl-dev qt6-base-dev libxcb1-dev libxcb-xtest0-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb openbox xauth x11-utils imagemagick libxtst6 openssl curl iproute2

@@ -1,8 +1,11 @@
 #include "ruv/launcher/QtMessageBoxes.h"
+#include "ruv/launcher/WindowPlacement.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialogButtonBox>
 #include <QKeyEvent>
+#include <QLayout>
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QPushButton>
@@ -64,6 +67,14 @@ std::unique_ptr<TMessageBoxDialog> Build(const TMessageBox& box) {
   if (!ok && !cancel) ok = dialog->addButton(kCaptionOK, QMessageBox::AcceptRole);
   QPushButton* preferred = box.defaultButton == TMsgDlgBtn::mbCancel && cancel ? cancel : ok;
   dialog->setDefaultButton(preferred ? preferred : cancel);
+  // QMessageBox fits its width to its contents when it is shown: the row of buttons
+  // is made wide enough that the box is never narrower than
+  // kNajmniejszaSzerokoscSkrzynki, so that a box with a short or empty text still
+  // shows its caption beside the title bar's buttons.
+  if (auto* buttons = dialog->findChild<QDialogButtonBox*>()) {
+    const QMargins margins = dialog->layout() ? dialog->layout()->contentsMargins() : QMargins();
+    buttons->setMinimumWidth(kNajmniejszaSzerokoscSkrzynki - margins.left() - margins.right());
+  }
   return dialog;
 }
 

@@ -1,4 +1,5 @@
 #include "ruv/launcher/RunnableWithProgressExecuterWithForm.h"
+#include "ruv/launcher/WindowPlacement.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -137,13 +138,12 @@ void TRunnableWithProgressExecuterWithForm::CentreOnMainWindow() {
       }
     }
   }
-  QRect area;
-  if (main) {
-    area = main->frameGeometry();
-  } else if (QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen()) {
-    area = s->availableGeometry();
-  }
-  move(area.center() - QPoint(width() / 2, height() / 2));
+  // Centred on the main window, else on the screen, and kept to the screen's work
+  // area: a main window taller than the screen reaches past its bottom edge, and the
+  // progress window stays on screen all the same.
+  QScreen* s = main && main->screen() ? main->screen() : screen() ? screen() : QGuiApplication::primaryScreen();
+  const QRect area = s ? s->availableGeometry() : QRect();
+  CentreInArea(*this, main ? main->frameGeometry().center() : area.center(), area);
 }
 
 void TRunnableWithProgressExecuterWithForm::addMoreTicks(std::int32_t count) {

@@ -1,5 +1,6 @@
 #include "ruv/launcher/MainForm.h"
 #include "ruv/launcher/Rozmiary.h"
+#include "ruv/launcher/WindowPlacement.h"
 
 #include "ruv/platform/Exception.h"
 #include "ruv/platform/Registry.h"
@@ -287,7 +288,9 @@ void TMainForm::DopasujRozmiar(int extra) {
   const QSize whole(client_->width() + border, client_->height() + border);
   setMinimumSize(0, 0);
   setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-  resize(whole);
+  // Never narrower than a captioned window may be; what the window holds keeps its
+  // place, and the room to its right takes the window's colour.
+  resize(std::max(whole.width(), kNajmniejszaSzerokoscOkna), whole.height());
 }
 
 void TMainForm::UtworzPrzyciski() {
@@ -404,16 +407,17 @@ void TMainForm::labLinkClick() {
   shell::ShellExecute("open", labLink_->text().toStdString(), "", "", shell::ShowCommand::Show);
 }
 
-void TMainForm::showEvent(QShowEvent* event) {
-  FormShow();
-  QWidget::showEvent(event);
-  if (!centred_) {
+void TMainForm::setVisible(bool visible) {
+  if (visible && !centred_) {
+    FormShow();
+    // Centred on the work area with the size the first show gave it; a window taller
+    // or wider than that keeps its caption and first buttons on screen and reaches
+    // past the bottom or right edge. Placed before the window is made on the screen,
+    // so that the window manager puts the frame, caption included, where it is asked.
     centred_ = true;
-    if (QScreen* s = screen()) {
-      const QRect area = s->availableGeometry();
-      move(area.center() - QPoint(width() / 2, height() / 2));
-    }
+    if (QScreen* s = screen()) CentreInArea(*this, s->availableGeometry().center(), s->availableGeometry());
   }
+  QWidget::setVisible(visible);
 }
 
 }  // namespace ruv

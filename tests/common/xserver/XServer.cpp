@@ -23,13 +23,15 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-// Enough for openbox to manage windows; no menus, key or mouse bindings, one
-// desktop, and new windows take the focus as on a user's desktop.
+// Enough for openbox to manage windows; no menus or mouse bindings, one desktop,
+// new windows take the focus and Alt+F4 closes the focused one, as on a user's
+// desktop.
 constexpr const char* kOpenboxConfig = R"(<?xml version="1.0" encoding="UTF-8"?>
 <openbox_config xmlns="http://openbox.org/3.4/rc">
   <desktops><number>1</number></desktops>
   <focus><focusNew>yes</focusNew><followMouse>no</followMouse></focus>
   <placement><policy>Smart</policy></placement>
+  <keyboard><keybind key="A-F4"><action name="Close"/></keybind></keyboard>
 </openbox_config>
 )";
 

@@ -12,10 +12,12 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <mutex>
 #include <thread>
 
@@ -172,6 +174,27 @@ TEST_F(ProgressWindowTest, ABorderlessModalWindowCentredOnTheMainWindow) {
   EXPECT_EQ(w->labelNumer()->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
   EXPECT_EQ(w->labelKomunikat()->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
   EXPECT_EQ(w->progressBar()->minimum(), 0);
+}
+
+// A main window taller than the screen reaches past its bottom edge, so that its
+// centre may lie below the screen: the progress window stays on the screen.
+TEST_F(ProgressWindowTest, CentredOnAMainWindowPastTheScreenItStaysOnTheScreen) {
+  QWidget main;
+  main.show();
+  const QRect area = main.screen()->availableGeometry();
+  main.setGeometry(area.x() + 100, area.y() + area.height() - 200, 400, 2 * area.height());
+  main.activateWindow();
+  auto window = Window::Create();
+  Window* w = window.get();
+  QRect frame;
+  window->Execute(TRunnableWithProgressGeneric::Create(
+      [&](const std::shared_ptr<TProgressListener>&) {
+        QMetaObject::invokeMethod(w, [&] { frame = w->frameGeometry(); }, Qt::BlockingQueuedConnection);
+      },
+      1));
+  EXPECT_TRUE(area.contains(frame)) << "the progress window left the screen";
+  EXPECT_EQ(frame.bottom(), area.bottom());
+  EXPECT_LE(std::abs(frame.center().x() - main.frameGeometry().center().x()), 1) << "no longer centred across";
 }
 
 TEST_F(ProgressWindowTest, ContainerMakesANewOwnerlessWindowPerResolution) {

@@ -1,5 +1,6 @@
 #include "TestApplication.h"
 #include "ruv/launcher/QtMessageBoxes.h"
+#include "ruv/launcher/WindowPlacement.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -61,6 +62,41 @@ TEST(QtMessageBoxes, BoxesShowTheirKindTitleTextAndButtons) {
     EXPECT_EQ(box->defaultButton()->text(), c.preferred);
   }
   EXPECT_EQ(MessageBoxText("a\rb\r\nc\nd"), "a\nb\nc\nd");
+}
+
+// A box is never narrower than a caption beside a title bar's buttons needs; a
+// box with a longer text keeps the width that text gives it.
+TEST(QtMessageBoxes, ABoxIsWideEnoughForItsCaption) {
+  App();
+  const std::string longText(120, 'x');
+  struct Case {
+    TMessageBox box;
+    bool widened;
+  } cases[] = {
+      {DescribeMessageDlg("", mtError, {mbOK}), true},
+      {DescribeMessageDlg("", mtWarning, {mbOK, mbCancel}), true},
+      {DescribeMessageDlg("ok", mtInformation, {mbOK}), true},
+      {DescribeMessageDlg("", mtCustom, {mbOK}), true},
+      {DescribeMessageDlg(longText, mtError, {mbOK}), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.box.title + ": " + c.box.text);
+    auto box = BuildMessageBox(c.box);
+    box->show();
+    QCoreApplication::processEvents();
+    EXPECT_GE(box->width(), kNajmniejszaSzerokoscSkrzynki);
+    EXPECT_EQ(box->minimumWidth(), box->maximumWidth()) << "the box's size is fixed";
+    if (c.widened) {
+      EXPECT_EQ(box->width(), kNajmniejszaSzerokoscSkrzynki);
+    } else {
+      EXPECT_GT(box->width(), kNajmniejszaSzerokoscSkrzynki) << "a long text's box was cut";
+    }
+    // A change of layout fits the box to its contents again, and again no narrower.
+    box->setText("");
+    QCoreApplication::sendPostedEvents(box.get(), QEvent::LayoutRequest);
+    EXPECT_GE(box->width(), kNajmniejszaSzerokoscSkrzynki);
+    box->hide();
+  }
 }
 
 // A user's answer to the box that is open.

@@ -4,6 +4,7 @@
 #include "ruv/launcher/MainForm.h"
 #include "ruv/launcher/Program.h"
 #include "ruv/launcher/SpringInit.h"
+#include "ruv/launcher/WindowPlacement.h"
 #include "ruv/platform/Files.h"
 #include "ruv/provisioning/LocalAddresses.h"
 #include "ruv/provisioning/ResourceStrings.h"
@@ -18,6 +19,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QScreen>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -222,6 +224,73 @@ TEST_F(MainFormTest, NoOfferedTerminalLeavesTheLinkLineAndTheMargins) {
   const QRect link = form.pnlLink()->geometry();
   EXPECT_EQ(form.clientArea()->size(), QSize(link.right() + 1 + 10, link.bottom() + 1 + 10));
   EXPECT_EQ(form.windowTitle(), "Programy systemu RUV v.3.0.0.3");
+}
+
+// A window with little or nothing in it is never narrower than a captioned window
+// may be; what it holds keeps its place and its height stays as laid out.
+TEST_F(MainFormTest, AWindowWithLittleInItIsWideEnoughForItsCaption) {
+  const std::vector<Term> none{{"x", "Wewnętrzny", "internal"}};
+  struct Case {
+    const char* what;
+    std::vector<Term> terms;
+    std::map<std::string, std::string> look;
+    QSize client;
+    std::size_t boxes;
+  } cases[] = {
+      {"no terminal, no link", none, {}, {10, 10}, 0},
+      {"no terminal, no link, no margin", none, {{"margin", "0"}}, {0, 0}, 0},
+      {"left early with nothing built", none, {{"clForm", "clNoSuchColour"}}, {0, 0}, 1},
+      {"one narrow button", {{"a", "Alfa"}}, {{"btnWidth", "20"}}, {10 + 20 + 10, 30 + 40 + 10}, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Config config(c.terms);
+    config.link = "";
+    for (const auto& [k, v] : c.look) config.look[k] = v;
+    Serve(config);
+    TScopedScriptedMessageBoxes boxes;
+    TMainForm form;
+    form.FormShow();
+    EXPECT_EQ(boxes->Shown().size(), c.boxes);
+    EXPECT_TRUE(form.pnlLink()->isHidden());
+    EXPECT_EQ(form.clientArea()->geometry(), QRect(QPoint(5, 5), c.client));
+    EXPECT_EQ(form.size(), QSize(kNajmniejszaSzerokoscOkna, c.client.height() + 10));
+    EXPECT_EQ(form.minimumSize(), form.maximumSize()) << "not resizable";
+    if (!form.Buttons().empty()) {
+      EXPECT_EQ(form.Buttons()[0]->geometry(), QRect(10, 30, 20, 40));
+    }
+  }
+}
+
+// The window is centred on the work area; one taller than that keeps its top-left
+// corner on the work area's top edge, so its caption and first buttons show.
+TEST_F(MainFormTest, TheWindowIsCentredAndKeepsItsCaptionOnTheWorkArea) {
+  std::vector<Term> many;
+  for (int i = 0; i < 24; ++i) many.push_back({"t" + std::to_string(i), "Terminal " + std::to_string(i)});
+  struct Case {
+    const char* what;
+    Config config;
+    bool taller;
+  } cases[] = {{"three terminals", kThree, false}, {"24 terminals", Config(many), true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Serve(c.config);
+    TScopedScriptedMessageBoxes boxes;
+    TMainForm form;
+    form.show();
+    const QRect area = form.screen()->availableGeometry();
+    // Placed before the frame is known: centred by the window's own size, the
+    // frame's top-left corner where it was asked.
+    const QRect frame = form.frameGeometry();
+    EXPECT_EQ(frame.left(), area.center().x() - form.width() / 2);
+    if (c.taller) {
+      EXPECT_GT(frame.height(), area.height());
+      EXPECT_EQ(frame.top(), area.top());
+    } else {
+      EXPECT_EQ(frame.top(), area.center().y() - form.height() / 2);
+    }
+    form.hide();
+  }
 }
 
 TEST_F(MainFormTest, AButtonIsFilledFramedWithItsIconAndFollowsTheMouse) {

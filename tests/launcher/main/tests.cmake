@@ -49,3 +49,18 @@ if(TARGET ruv_virad AND ruv_e2e_match)
   add_dependencies(test_launcher_e2e ruv_virad ruv_virad_small_bound ruv_record_args_old ruv_record_args_new)
   set_tests_properties(test_launcher_e2e PROPERTIES RESOURCE_LOCK download_port)
 endif()
+
+# The launcher's windows as the window manager keeps them: under Xvfb with openbox,
+# on the port of the built-in URL template, as the tests above.
+if(TARGET ruv_virad AND ruv_e2e_match)
+  ruv_test(test_launcher_e2e_windows
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/LauncherWindowsE2ETest.cpp
+    DEPS ruv_xwatch ruv_test_xserver ruv_test_support
+    ENV "no_proxy=127.0.0.1,localhost"
+        "RUV_E2E_PORT=${ruv_e2e_port}"
+        "RUV_LAUNCHER_EXE=$<TARGET_FILE:ruv_virad>"
+        "RUV_E2E_TERMINAL_NEW=$<TARGET_FILE:ruv_record_args_new>"
+    TIMEOUT 300)
+  add_dependencies(test_launcher_e2e_windows ruv_virad ruv_record_args_new)
+  set_tests_properties(test_launcher_e2e_windows PROPERTIES RESOURCE_LOCK download_port)
+endif()

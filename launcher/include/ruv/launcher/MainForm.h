@@ -6,7 +6,7 @@
 //
 // The window's first show does all its work, message boxes included, before the
 // window becomes visible: the program entry calls FormShow() right before show();
-// showEvent runs it too if nobody did, so the window never appears unbuilt.
+// showing the window runs it too if nobody did, so the window never appears unbuilt.
 
 #include "ruv/platform/Graphics.h"
 #include "ruv/platform/MemoryStream.h"
@@ -113,8 +113,9 @@ class TMainForm final : public QWidget {
   void ZakonczAplikacje();
   bool ZakonczenieZlecone() const { return quitRequested_; }
 
- protected:
-  void showEvent(QShowEvent* event) override;
+  // Showing the window runs the first show if nobody did, then, the first time,
+  // centres the window on the work area, kept to it.
+  void setVisible(bool visible) override;
 
  private:
   void PierwszePokazanie();
@@ -122,7 +123,8 @@ class TMainForm final : public QWidget {
   QSize ZasiegKontrolek() const;
   // Lays out the link line for its labels' current texts and fonts.
   void UlozLinieLinku();
-  // Fits the client area to its visible controls, plus extra in both directions.
+  // Fits the client area to its visible controls, plus extra in both directions; the
+  // window around it is never narrower than kNajmniejszaSzerokoscOkna.
   void DopasujRozmiar(int extra);
 
   QWidget* client_;
