@@ -1,20 +1,32 @@
+#include "ChildProcess.h"
 #include "TestDirectory.h"
 #include "ruv/platform/Files.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/inotify.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <optional>
+#include <random>
+#include <set>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "ruv/platform/Exception.h"
 
@@ -166,10 +178,6 @@ TEST_P(AtomicWriteTest, AProcessEndingInTheMiddleOfAWriteLeavesTheOldFileAndNoTe
   WriteFileAtomically(p, "old");
   for (const bool killed : {false, true}) {
     SCOPED_TRACE(killed ? "killed" : "ending itself");
-    if (killed && Named()) {
-      // Only the process's own ends can remove a named temporary.
-      continue;
-    }
     int ready[2];
     ASSERT_EQ(::pipe(ready), 0);
     const pid_t pid = ::fork();
@@ -203,8 +211,244 @@ TEST_P(AtomicWriteTest, AProcessEndingInTheMiddleOfAWriteLeavesTheOldFileAndNoTe
       EXPECT_EQ(WEXITSTATUS(status), 0);
     }
     EXPECT_EQ(ReadFile(p), "old");
+    if (killed && Named()) {
+      // A killed process cannot remove its named temporary; the next write into the
+      // directory does.
+      EXPECT_EQ(Entries(dir_), 2) << "the killed writer's temporary";
+      WriteFileAtomically(Path("next.bin"), "next");
+      std::filesystem::remove(Path("next.bin"));
+    }
     EXPECT_EQ(Entries(dir_), 1) << "a temporary file was left";
   }
+}
+
+// The names in a directory, sorted.
+std::vector<std::string> Names(const std::filesystem::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+bool HasUnnamedFiles(const std::filesystem::path& dir) {
+  const int probe = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+  if (probe < 0) return false;
+  ::close(probe);
+  return true;
+}
+
+// A process replacing a file over and over, killed at random moments of its
+// writes, a thousand times: the file is whole every time, old or new, and once
+// one more write has gone into the directory nothing but the file is left there,
+// whichever step of the write each kill hit.
+TEST_P(AtomicWriteTest, AWriterKilledAtRandomMomentsLeavesNothingOnceTheNextWriteHasRun) {
+  if (!Named() && !HasUnnamedFiles(dir_))
+    GTEST_SKIP() << "the file system of " << dir_ << " has no O_TMPFILE: its writes use named temporaries, "
+                 << "which the Named case covers";
+  const auto p = Path("terminal.dat");
+  const std::string older(64 << 10, 'o');
+  const std::string newer = Pattern(64 << 10);
+  WriteFileAtomically(p, older);
+  std::mt19937 random(std::random_device{}());
+  std::uniform_int_distribution<int> delayUs(0, 2000);
+  constexpr int kKills = 1000;
+  int leftAtSomePoint = 0;
+  for (int kill = 0; kill < kKills; ++kill) {
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+      ::close(ready[0]);
+      (void)!::write(ready[1], "w", 1);
+      try {
+        for (;;) WriteFileAtomically(p, newer);
+      } catch (...) {
+        ::_exit(3);
+      }
+    }
+    ::close(ready[1]);
+    char c = 0;
+    EXPECT_EQ(::read(ready[0], &c, 1), 1);
+    ::close(ready[0]);
+    std::this_thread::sleep_for(std::chrono::microseconds(delayUs(random)));
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "kill " << kill << ": the writer failed";
+    if (kill % 50 == 0) {
+      const std::string now = ReadFile(p);
+      ASSERT_TRUE(now == older || now == newer) << "kill " << kill << ": the file is not whole";
+    }
+    leftAtSomePoint += Entries(dir_) > 1;
+  }
+  RecordProperty("kills_after_which_a_temporary_was_there", leftAtSomePoint);
+  std::cout << leftAtSomePoint << " of " << kKills << " kills left a temporary until the next write\n";
+  const std::string now = ReadFile(p);
+  EXPECT_TRUE(now == older || now == newer) << "the file is not whole";
+  WriteFileAtomically(p, older);
+  EXPECT_EQ(Names(dir_), std::vector<std::string>{"terminal.dat"});
+  EXPECT_EQ(ReadFile(p), older);
+}
+
+// The names that appear in a directory while it is watched (created, or moved or
+// renamed into it), in order.
+class NameWatch {
+ public:
+  explicit NameWatch(const std::filesystem::path& dir) : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+    if (fd_ >= 0) ::inotify_add_watch(fd_, dir.c_str(), IN_CREATE | IN_MOVED_TO);
+  }
+  ~NameWatch() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  NameWatch(const NameWatch&) = delete;
+  NameWatch& operator=(const NameWatch&) = delete;
+  bool Watching() const { return fd_ >= 0; }
+  std::vector<std::string> Seen() {
+    std::vector<std::string> names;
+    alignas(inotify_event) char buffer[8192];
+    for (ssize_t n; (n = ::read(fd_, buffer, sizeof buffer)) > 0;) {
+      for (ssize_t at = 0; at < n;) {
+        const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+        if (event->len > 0) names.emplace_back(event->name);
+        at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+      }
+    }
+    return names;
+  }
+
+ private:
+  int fd_;
+};
+
+// A first write of a file, whole or piece by piece, gives the file no name but
+// its own at any moment, so that nothing can be left under another name; the
+// replacement of a file that exists has a name of its own for a moment, which the
+// same watch sees.
+TEST_F(FilesTest, AFirstWriteOfAFileHasNoNameButItsOwnAtAnyMoment) {
+  if (!HasUnnamedFiles(dir_)) GTEST_SKIP() << "the file system of " << dir_ << " has no O_TMPFILE";
+  NameWatch watch(dir_);
+  ASSERT_TRUE(watch.Watching());
+  WriteFileAtomically(Path("whole.dat"), Pattern(100000));
+  {
+    AtomicFileWriter file(Path("pieces.exe"), true);
+    for (int i = 0; i < 10; ++i) file.Write(Pattern(10000));
+    file.Commit();
+  }
+  WriteFileAtomically(Path("empty.dat"), "");
+  EXPECT_EQ(watch.Seen(), (std::vector<std::string>{"whole.dat", "pieces.exe", "empty.dat"}));
+  EXPECT_EQ(ReadFile(Path("pieces.exe")).size(), 100000u);
+
+  WriteFileAtomically(Path("whole.dat"), "replaced");
+  const std::vector<std::string> replacing = watch.Seen();
+  ASSERT_EQ(replacing.size(), 2u) << "the watch does not see the name of a replacement";
+  EXPECT_EQ(replacing[0].rfind(".whole.dat.ruv", 0), 0u) << replacing[0];
+  EXPECT_EQ(replacing[1], "whole.dat");
+  EXPECT_EQ(Names(dir_), (std::vector<std::string>{"empty.dat", "pieces.exe", "whole.dat"}));
+}
+
+// A child process that makes a named temporary for the file and keeps it until it
+// is killed.
+class WriterProcess {
+ public:
+  explicit WriterProcess(const std::string& target) {
+    int ready[2];
+    if (::pipe(ready) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+      ::close(ready[0]);
+      auto* file = new AtomicFileWriter(target);
+      file->Write("in progress");
+      (void)!::write(ready[1], "w", 1);
+      for (;;) ::pause();
+    }
+    ::close(ready[1]);
+    char c = 0;
+    ready_ = ::read(ready[0], &c, 1) == 1;
+    ::close(ready[0]);
+  }
+  ~WriterProcess() { Kill(); }
+  WriterProcess(const WriterProcess&) = delete;
+  WriterProcess& operator=(const WriterProcess&) = delete;
+  bool Ready() const { return ready_; }
+  void Kill() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  bool ready_ = false;
+};
+
+// A write removes from its directory the temporaries of writers that are gone and
+// nothing else: the names of a running writer, of one on another machine or in
+// another process-id namespace, and every name that is not a writer's, stay.
+TEST_F(FilesTest, AWriteRemovesTheTemporariesOfGoneWritersAndNoOtherName) {
+  UseNamedTemporariesForTesting(true);
+  struct Reset {
+    ~Reset() { UseNamedTemporariesForTesting(false); }
+  } reset;
+  WriterProcess running(Path("running.dat"));
+  WriterProcess killed(Path("killed.dat"));
+  ASSERT_TRUE(running.Ready() && killed.Ready());
+  killed.Kill();
+  std::string runningName;
+  for (const std::string& name : Names(dir_))
+    if (name.rfind(".running.dat.", 0) == 0) runningName = name;
+  // ".running.dat.ruv<machine 8><boot 8><namespace 8>-<pid>-<start>-<6 letters>"
+  const std::string prefix = ".running.dat.ruv";
+  ASSERT_EQ(runningName.rfind(prefix, 0), 0u) << "the running writer's temporary has no mark";
+  const std::string place = runningName.substr(prefix.size(), 24);
+  const std::string rest = runningName.substr(prefix.size() + 24);  // "-<pid>-<start>-<letters>"
+  const auto startAt = rest.find('-', 1) + 1;
+  const auto startEnd = rest.find('-', startAt);
+  const std::string pid = rest.substr(1, startAt - 2);
+  const unsigned long long start = std::stoull(rest.substr(startAt, startEnd - startAt));
+  auto other = [](std::string digits) {
+    for (char& ch : digits) ch = ch == 'f' ? '0' : 'f';
+    return digits;
+  };
+  const std::string later = "-" + pid + "-" + std::to_string(start + 1) + "-abcdef";
+  struct Row {
+    std::string name;
+    bool removed;
+  };
+  const std::vector<Row> forged = {
+      {".a.dat.ruv" + place + later, true},                                          // the id used again, later
+      {".b.dat.ruv" + place.substr(0, 8) + other(place.substr(8, 8)) + place.substr(16) + later, true},  // earlier boot
+      {".c.dat.ruv" + other(place.substr(0, 8)) + place.substr(8) + later, false},   // another machine
+      {".d.dat.ruv" + place.substr(0, 16) + other(place.substr(16)) + later, false},  // another namespace
+      {".e.dat.ruv" + place + "-" + pid + "-" + std::to_string(start + 1) + "-abc", false},  // not a writer's
+      {".f.dat.ruv" + place.substr(0, 20) + later, false},
+      {".g.dat.rux" + place + later, false},
+      {".profile", false},
+      {"data.ruv" + place + later, false},
+  };
+  for (const Row& row : forged) std::ofstream(Path(row.name.c_str())) << "x";
+  const std::vector<std::string> before = Names(dir_);
+  ASSERT_EQ(before.size(), forged.size() + 2) << "the killed writer's temporary is missing";
+
+  WriteFileAtomically(Path("next.dat"), "next");
+  const std::vector<std::string> after = Names(dir_);
+  auto there = [&](const std::string& name) { return std::count(after.begin(), after.end(), name) == 1; };
+  EXPECT_TRUE(there(runningName)) << "a running writer's temporary was removed";
+  EXPECT_TRUE(there("next.dat"));
+  for (const Row& row : forged) EXPECT_EQ(there(row.name), !row.removed) << row.name;
+  for (const std::string& name : before) {
+    if (name.rfind(".killed.dat.", 0) == 0) {
+      EXPECT_FALSE(there(name)) << "the killed writer's temporary stayed";
+    }
+  }
+  EXPECT_EQ(after.size(), before.size() + 1 - 3) << "next.dat came, the three temporaries of gone writers went";
+
+  running.Kill();
+  WriteFileAtomically(Path("next.dat"), "next");
+  EXPECT_FALSE(std::filesystem::exists(Path(runningName.c_str()))) << "the writer's temporary outlived it";
 }
 
 // What a process that ends now has printed reaches its reader, however it was

@@ -29,11 +29,15 @@ void WriteFileAtomically(std::string_view path, std::string_view data, bool exec
 // once it is complete. Until then the target keeps its old content. A writer that
 // goes without Commit, or whose Write or Commit failed, removes its temporary.
 //
-// The temporary is an unnamed file in the target's directory, which gets a name
-// only for the moment of its rename over the target: a process that ends in any
-// way before that, killed included, leaves nothing on the disk. Where the file
-// system has no unnamed files, it is a named ".<name>.XXXXXX" beside the target,
-// which only the process's own ends (AbandonWritesInProgress) can remove.
+// The temporary is an unnamed file in the target's directory. A new file is
+// linked straight to the target's name, so no other name exists at any moment;
+// an unnamed file that replaces a target gets a name of its own only for the
+// moment of its rename over it. Where the file system has no unnamed files, the
+// temporary is named beside the target from the start. Such a name is
+// ".<name>.ruv<place>-<pid>-<start>-XXXXXX", marking the machine, its boot and the
+// process that made it: every writer removes, from the directory it writes into,
+// the names of writers that no longer run (killed in the middle of a write), and
+// the process's own ends (AbandonWritesInProgress) remove its names at once.
 class AtomicFileWriter {
  public:
   // Creates the temporary file beside path; raises EInOutError when it cannot.
