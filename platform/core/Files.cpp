@@ -2,19 +2,23 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
+#include <poll.h>
+#include <stdio_ext.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <iostream>
 #include <mutex>
 #include <random>
 #include <set>
+#include <thread>
 #include <utility>
 
 #include "ruv/platform/Exception.h"
@@ -389,12 +393,49 @@ void AbandonWritesInProgress() {
   pending.temporaries.clear();
 }
 
+namespace {
+
+// Whether handing bytes (pending in a stream) to the descriptor cannot block: a
+// regular file takes them at once, and a pipe, terminal or socket that has room
+// for a write (POLLOUT) takes up to PIPE_BUF bytes at once. A descriptor whose
+// reader is gone is not written to at all.
+bool WriteCannotBlock(int fd, std::size_t bytes) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return false;
+  if (S_ISREG(st.st_mode)) return true;
+  pollfd ready{fd, POLLOUT, 0};
+  return bytes <= PIPE_BUF && ::poll(&ready, 1, 0) == 1 && ready.revents == POLLOUT;
+}
+
+// Hands the stream's buffered bytes to its descriptor where that cannot block, and
+// drops them where it could (a pipe that nobody reads). A stream that another
+// thread holds for longer than a moment is left as it is: that thread may be stuck
+// in a write to a full pipe for good. The stream stays locked afterwards, so that
+// nothing more is written to it before the process ends.
+void FlushWithoutWaiting(FILE* stream) {
+  bool locked = false;
+  for (int attempt = 0; attempt < 20 && !(locked = ::ftrylockfile(stream) == 0); ++attempt)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  if (!locked) return;
+  const std::size_t pending = ::__fpending(stream);
+  if (pending == 0) return;
+  if (WriteCannotBlock(::fileno_unlocked(stream), pending)) {
+    ::fflush_unlocked(stream);
+  } else {
+    ::__fpurge(stream);
+  }
+}
+
+}  // namespace
+
 void EndProcessNow() {
-  // The files first: they stay whole even if flushing blocks on a full pipe.
+  // The files first: they stay whole whatever happens to the output.
   AbandonWritesInProgress();
-  std::cout.flush();
-  std::clog.flush();
-  std::fflush(nullptr);
+  // Standard output and error are the program's only output streams; std::cout and
+  // std::clog write straight into them (the program keeps them in step with C's
+  // streams), so this flushes theirs as well. Nothing here waits on a reader.
+  FlushWithoutWaiting(stdout);
+  FlushWithoutWaiting(stderr);
   ::_exit(0);
 }
 

@@ -451,34 +451,88 @@ TEST_F(FilesTest, AWriteRemovesTheTemporariesOfGoneWritersAndNoOtherName) {
   EXPECT_FALSE(std::filesystem::exists(Path(runningName.c_str()))) << "the writer's temporary outlived it";
 }
 
-// What a process that ends now has printed reaches its reader, however it was
-// written; what would run at an ordinary exit does not run.
-TEST_F(FilesTest, EndingTheProcessNowFlushesItsOutputAndRunsNoExitHandlers) {
+// The end of a process does not wait on its output: what it printed reaches a
+// reader that has room for it (a pipe, a file), is dropped where the pipe is full,
+// and a stream that a thread stuck in a write to a full pipe holds is left alone.
+// What would run at an ordinary exit does not run.
+enum class Output { kPipeWithRoom, kFile, kFullPipe, kHeldByAThreadStuckInAWrite };
+
+struct EndRow {
+  const char* name;
+  Output output;
+  const char* printed;  // what the reader finds; nullptr where it is not read
+};
+
+void PrintTo(const EndRow& row, std::ostream* os) { *os << row.name; }
+
+class EndProcessNowTest : public FilesTest, public ::testing::WithParamInterface<EndRow> {};
+
+TEST_P(EndProcessNowTest, EndsWithZeroAtOnceWithoutWaitingOnItsOutput) {
+  const EndRow& row = GetParam();
   int fds[2];
-  ASSERT_EQ(::pipe(fds), 0);
+  ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
+  int out = fds[1];
+  if (row.output == Output::kFile) {
+    out = ::open(Path("printed.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    ASSERT_GE(out, 0);
+  }
+  if (row.output == Output::kFullPipe || row.output == Output::kHeldByAThreadStuckInAWrite) {
+    // A pipe of one page that nobody reads, full before the child prints.
+    ASSERT_GE(::fcntl(fds[1], F_SETPIPE_SZ, 4096), 0);
+    ASSERT_EQ(::fcntl(fds[1], F_SETFL, O_NONBLOCK), 0);
+    const std::string fill(65536, 'f');
+    while (::write(fds[1], fill.data(), fill.size()) > 0) {
+    }
+    ASSERT_EQ(::fcntl(fds[1], F_SETFL, 0), 0);
+  }
   std::fflush(nullptr);  // nothing of this process's own output goes to the child
   const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
   if (pid == 0) {
-    ::close(fds[0]);
-    ::dup2(fds[1], STDOUT_FILENO);
-    ::close(fds[1]);
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    ::dup2(out, STDOUT_FILENO);
+    ::dup2(out, STDERR_FILENO);
     std::atexit([] { (void)!::write(STDOUT_FILENO, "[exit handler]", 14); });
+    if (row.output == Output::kHeldByAThreadStuckInAWrite) {
+      std::thread([] { std::fprintf(stderr, "%s", std::string(16384, 'e').c_str()); }).detach();
+      // Until the thread holds the stream.
+      while (::ftrylockfile(stderr) == 0) {
+        ::funlockfile(stderr);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+    }
     std::printf("printf,");
     std::cout << "cout";
     std::thread([] { EndProcessNow(); }).join();  // not reached
     ::_exit(2);
   }
+  if (out != fds[1]) ::close(out);
   ::close(fds[1]);
-  std::string printed;
+  const std::optional<int> end = ruv::testing::EndWithin(pid, std::chrono::seconds(5));
+  if (!end) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+  }
+  // What the child printed waits in the pipe (it is far smaller than the pipe).
+  std::string piped;
   char buffer[256];
-  for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) printed.append(buffer, static_cast<size_t>(n));
+  ::fcntl(fds[0], F_SETFL, O_NONBLOCK);
+  for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) piped.append(buffer, static_cast<size_t>(n));
   ::close(fds[0]);
-  int status = 0;
-  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
-  EXPECT_EQ(printed, "printf,cout");
+  ASSERT_TRUE(end) << "the process still ran 5 s after it was to end";
+  EXPECT_EQ(*end, 0);
+  if (row.printed != nullptr) {
+    EXPECT_EQ(row.output == Output::kFile ? ReadFile(Path("printed.txt")) : piped, row.printed);
+  }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Outputs, EndProcessNowTest,
+    ::testing::Values(EndRow{"PipeWithRoom", Output::kPipeWithRoom, "printf,cout"},
+                      EndRow{"File", Output::kFile, "printf,cout"},
+                      EndRow{"FullPipe", Output::kFullPipe, nullptr},
+                      EndRow{"HeldByAThreadStuckInAWrite", Output::kHeldByAThreadStuckInAWrite, nullptr}),
+    [](const ::testing::TestParamInfo<EndRow>& info) { return std::string(info.param.name); });
 
 TEST_F(FilesTest, MakeExecutableLetsTheOwnerRunAFile) {
   const auto p = Path("downloader.exe");

@@ -72,9 +72,12 @@ void UseNamedTemporariesForTesting(bool named);
 // only right before the process ends.
 void AbandonWritesInProgress();
 // Ends the process at once with exit code 0, from any thread, in the middle of
-// whatever it is doing: the writes in progress are abandoned as above, buffered
-// output is flushed, and neither exit handlers nor destructors of static objects
-// run, because threads that are not waited for may still be using those objects.
+// whatever it is doing: the writes in progress are abandoned as above, and neither
+// exit handlers nor destructors of static objects run, because threads that are not
+// waited for may still be using those objects. It never waits on output: buffered
+// output of standard output and error is flushed where that cannot block and
+// dropped where it could (a pipe that nobody reads), and a stream that another
+// thread holds (stuck in a write to such a pipe) is left as it is.
 [[noreturn]] void EndProcessNow();
 
 // Whether a regular file exists at the path that this process may run.
