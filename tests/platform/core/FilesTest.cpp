@@ -398,8 +398,20 @@ void PrintTo(const EndRow& row, std::ostream* os) { *os << row.name; }
 
 class EndProcessNowTest : public FilesTest, public ::testing::WithParamInterface<EndRow> {};
 
+// ThreadSanitizer's own _exit flushes every stream, waiting on a stream that a
+// thread holds as the process would not.
+#if defined(__SANITIZE_THREAD__)
+constexpr bool kThreadSanitizer = true;
+#elif defined(__has_feature)
+constexpr bool kThreadSanitizer = __has_feature(thread_sanitizer);
+#else
+constexpr bool kThreadSanitizer = false;
+#endif
+
 TEST_P(EndProcessNowTest, EndsWithZeroAtOnceWithoutWaitingOnItsOutput) {
   const EndRow& row = GetParam();
+  if (kThreadSanitizer && row.output == Output::kHeldByAThreadStuckInAWrite)
+    GTEST_SKIP() << "ThreadSanitizer's _exit waits for every stream";
   int fds[2];
   ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
   int out = fds[1];
