@@ -61,7 +61,7 @@ inline bool WaitUntil(const std::function<bool()>& done, std::chrono::millisecon
 class Process {
  public:
   Process(std::vector<std::string> args, const fs::path& cwd, const std::map<std::string, std::string>& env,
-          int stdoutPipe = -1) {
+          int stdoutPipe = -1, int stderrPipe = -1) {
     const pid_t parent = ::getpid();
     pid_ = ::fork();
     if (pid_ == 0) {
@@ -70,6 +70,7 @@ class Process {
       if (::chdir(cwd.c_str()) != 0) ::_exit(126);
       for (const auto& [k, v] : env) ::setenv(k.c_str(), v.c_str(), 1);
       if (stdoutPipe >= 0) ::dup2(stdoutPipe, STDOUT_FILENO);
+      if (stderrPipe >= 0) ::dup2(stderrPipe, STDERR_FILENO);
       std::vector<char*> argv;
       for (auto& a : args) argv.push_back(a.data());
       argv.push_back(nullptr);
@@ -397,15 +398,16 @@ class LauncherE2E : public ::testing::Test {
     fs::copy_file(exe, root_ / "cwd" / "ruv_virad.exe", fs::copy_options::overwrite_existing);
   }
   // Starts the launcher on the X server; entries of env add to its environment or
-  // replace the ones set here.
+  // replace the ones set here; its standard error goes to stderrPipe where given.
   std::unique_ptr<Process> Launch(const std::string& name = "ruv_virad.exe",
-                                  std::map<std::string, std::string> env = {}) {
+                                  std::map<std::string, std::string> env = {}, int stderrPipe = -1) {
     env.insert({{"DISPLAY", xserver_->Display()},
                 {"QT_QPA_PLATFORM", "xcb"},
                 {"HOME", (root_ / "home").string()},
                 {"XDG_CONFIG_HOME", (root_ / "config").string()},
                 {"no_proxy", "127.0.0.1,localhost"}});
-    return std::make_unique<Process>(std::vector<std::string>{(root_ / "cwd" / name).string()}, root_ / "cwd", env);
+    return std::make_unique<Process>(std::vector<std::string>{(root_ / "cwd" / name).string()}, root_ / "cwd", env,
+                                     -1, stderrPipe);
   }
   fs::path CopyPath() const { return root_ / "config" / "SOFTWARE" / "RUV" / "RUV_VIRAD" / "version_file"; }
   // Waits for the main window, closing the boxes that come before it.

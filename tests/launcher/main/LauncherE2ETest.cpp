@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <csignal>
 #include <cstring>
 #include <fstream>
@@ -423,6 +424,89 @@ INSTANTIATE_TEST_SUITE_P(
       return std::string(info.param.name) +
              (info.param.moment == Moment::kShowingABox ? "_WithABoxOpen" : "_WhileATerminalFileIsWritten");
     });
+
+// --- An end that never waits on output ---
+
+// What asks the launcher to end.
+enum class Request { kSigterm, kCloseRequest };
+
+struct StuckRow {
+  const char* name;
+  Request request;
+};
+
+void PrintTo(const StuckRow& row, std::ostream* os) { *os << row.name; }
+
+class LauncherStuckOutputE2E : public LauncherE2E, public ::testing::WithParamInterface<StuckRow> {};
+
+// Where the process's main thread waits in the system ("pipe_write", or
+// "anon_pipe_write" on newer kernels, while it is stuck in a write to a full pipe).
+std::string MainThreadWaitsIn(pid_t pid) {
+  const std::string id = std::to_string(pid);
+  return ReadAll("/proc/" + id + "/task/" + id + "/wchan");
+}
+
+// Standard error a pipe of 4 KiB that nobody reads any more (a session that
+// started the launcher and stopped listening), the toolkit writing its debug lines
+// into it: the user-interface thread gets stuck in a write, holding the stream. A
+// request to end, SIGTERM or another launcher's close request, ends the launcher
+// all the same, at once and with exit code 0.
+TEST_P(LauncherStuckOutputE2E, EndsAtOnceWithZeroWhileTheUserInterfaceIsStuckInAWriteToStandardError) {
+  const StuckRow& row = GetParam();
+  auto server = StartServer();
+  int fds[2];
+  ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
+  ASSERT_GE(::fcntl(fds[1], F_SETPIPE_SZ, 4096), 0);
+  // Read until the main window shows, so that the launcher starts whole (its hidden
+  // window for other launchers' requests included), then no more.
+  std::atomic<bool> reading{true};
+  std::thread reader([&] {
+    char buffer[4096];
+    while (reading) {
+      pollfd p{fds[0], POLLIN, 0};
+      if (::poll(&p, 1, 20) == 1 && ::read(fds[0], buffer, sizeof buffer) <= 0) break;
+    }
+  });
+  auto launcher = Launch("ruv_virad.exe", {{"QT_LOGGING_RULES", "*.debug=true"}}, fds[1]);
+  ::close(fds[1]);
+  const auto main = MainWindow();
+  reading = false;
+  reader.join();
+  ASSERT_TRUE(main) << "the main window did not appear";
+  // Pointer events above the buttons make the toolkit write more debug lines,
+  // until the pipe is full and the user-interface thread waits for a reader.
+  ASSERT_TRUE(WaitUntil([&] {
+    if (MainThreadWaitsIn(launcher->Pid()).find("pipe_write") != std::string::npos) return true;
+    x_->Click(*main, 5 + 10 + 100, 5 + 10);
+    return false;
+  }, 30s)) << "the user-interface thread did not get stuck in a write; it waits in "
+           << MainThreadWaitsIn(launcher->Pid());
+
+  const auto sent = Clock::now();
+  std::unique_ptr<Process> second;
+  if (row.request == Request::kSigterm) {
+    ::kill(launcher->Pid(), SIGTERM);
+  } else {
+    second = Launch();
+  }
+  // The close request comes once the second launcher has started, which takes a
+  // moment of its own; a signal ends it within a second, and the wide margins are
+  // for busy and sanitizer runs.
+  const auto allowed = row.request == Request::kSigterm ? 5s : 15s;
+  while (launcher->Running() && Clock::now() - sent < allowed) std::this_thread::sleep_for(1ms);
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - sent).count();
+  const std::optional<int> end = launcher->Wait(0ms);
+  std::cout << row.name << " ended the launcher in " << ms << " ms\n";
+  RecordProperty("end_ms", std::to_string(ms));
+  ::close(fds[0]);
+  ASSERT_TRUE(end) << "still running " << ms << " ms after the " << row.name;
+  EXPECT_EQ(*end, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Requests, LauncherStuckOutputE2E,
+                         ::testing::Values(StuckRow{"SIGTERM", Request::kSigterm},
+                                           StuckRow{"CloseRequest", Request::kCloseRequest}),
+                         [](const ::testing::TestParamInfo<StuckRow>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace ruv

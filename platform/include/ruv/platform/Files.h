@@ -29,11 +29,15 @@ void WriteFileAtomically(std::string_view path, std::string_view data, bool exec
 // once it is complete. Until then the target keeps its old content. A writer that
 // goes without Commit, or whose Write or Commit failed, removes its temporary.
 //
-// The temporary is an unnamed file in the target's directory, which gets a name
-// only for the moment of its rename over the target: a process that ends in any
-// way before that, killed included, leaves nothing on the disk. Where the file
-// system has no unnamed files, it is a named ".<name>.XXXXXX" beside the target,
-// which only the process's own ends (AbandonWritesInProgress) can remove.
+// The temporary is an unnamed file in the target's directory. A new file is
+// linked straight to the target's name, so no other name exists at any moment;
+// an unnamed file that replaces a target gets a name of its own only for the
+// moment of its rename over it. Where the file system has no unnamed files, the
+// temporary is named beside the target from the start. Such a name is
+// ".<name>.ruv<place>-<pid>-<start>-XXXXXX", marking the machine, its boot and the
+// process that made it: every writer removes, from the directory it writes into,
+// the names of writers that no longer run (killed in the middle of a write), and
+// the process's own ends (AbandonWritesInProgress) remove its names at once.
 class AtomicFileWriter {
  public:
   // Creates the temporary file beside path; raises EInOutError when it cannot.
@@ -68,9 +72,12 @@ void UseNamedTemporariesForTesting(bool named);
 // only right before the process ends.
 void AbandonWritesInProgress();
 // Ends the process at once with exit code 0, from any thread, in the middle of
-// whatever it is doing: the writes in progress are abandoned as above, buffered
-// output is flushed, and neither exit handlers nor destructors of static objects
-// run, because threads that are not waited for may still be using those objects.
+// whatever it is doing: the writes in progress are abandoned as above, and neither
+// exit handlers nor destructors of static objects run, because threads that are not
+// waited for may still be using those objects. It never waits on output: buffered
+// output of standard output and error is flushed where that cannot block and
+// dropped where it could (a pipe that nobody reads), and a stream that another
+// thread holds (stuck in a write to such a pipe) is left as it is.
 [[noreturn]] void EndProcessNow();
 
 // Whether a regular file exists at the path that this process may run.
