@@ -37,6 +37,7 @@ std::string RuleJson(const HttpRule& r) {
     << ", \"trickle_interval\": " << r.trickleInterval;
   if (r.status) o << ", \"status\": " << *r.status;
   if (r.redirect) o << ", \"redirect\": " << Quote(*r.redirect);
+  if (r.redirectStatus) o << ", \"redirect_status\": " << *r.redirectStatus;
   if (r.body) o << ", \"body\": " << Quote(*r.body);
   if (r.length) o << ", \"length\": " << *r.length;
   if (r.cut) o << ", \"cut\": " << *r.cut;
@@ -45,6 +46,8 @@ std::string RuleJson(const HttpRule& r) {
   if (r.chunked) o << ", \"chunked\": true";
   if (r.brokenChunk) o << ", \"broken_chunk\": " << *r.brokenChunk;
   if (r.endless) o << ", \"endless\": true";
+  if (r.endlessLimit) o << ", \"endless_limit\": " << *r.endlessLimit;
+  if (r.keepAlive) o << ", \"keep_alive\": true";
   o << "}";
   return o.str();
 }
