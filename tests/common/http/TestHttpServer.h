@@ -1,6 +1,6 @@
 #pragma once
 // The tests' HTTP(S) server: tools/http/test_server.py started on a free port of
-// 127.0.0.1 in a fresh temporary directory, stopped (and the directory removed)
+// 127.0.0.1 (or a given one) in a fresh temporary directory, stopped (and the directory removed)
 // when the object goes, also when a test fails. If the test program dies, the
 // server dies with it.
 //
@@ -67,7 +67,8 @@ class TestHttpServer {
     std::filesystem::path key;
   };
   TestHttpServer() : TestHttpServer(std::nullopt) {}
-  explicit TestHttpServer(std::optional<Tls> tls);
+  // port 0 picks a free one; a fixed port is for a test that holds it (PortLock.h).
+  explicit TestHttpServer(std::optional<Tls> tls, int port = 0);
   ~TestHttpServer();
   TestHttpServer(const TestHttpServer&) = delete;
   TestHttpServer& operator=(const TestHttpServer&) = delete;
