@@ -15,8 +15,9 @@
 //   the connection. The body of any other response is not read at all, so the
 //   length a failure announces does not count;
 // - with tls, the server's certificate and host name are verified against the
-//   system's trust store; without tls only plain "http" is allowed, so an
-//   "https" URL (or a redirect to one) fails;
+//   system's trust store, and a redirect never leads back to plain "http";
+//   without tls only plain "http" is allowed, so an "https" URL (or a redirect to
+//   one) fails;
 // - a connection that cannot be made within 15 s fails; a transfer that moves
 //   less than 1 byte per second over 30 s is aborted; a slow but moving transfer
 //   has no time limit;
