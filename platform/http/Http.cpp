@@ -27,15 +27,20 @@ void InitCurlOnce() {
   });
 }
 
-// One transfer's way from libcurl to the sink, with the bound kept on the way.
+// One response's way from libcurl to the sink, with the bound kept on the way.
+// Every response whose body is read is bounded: the successful one, whose body is
+// the sink's, and each redirect, whose body is read and dropped (as it must be to
+// keep the connection for the next request).
 struct Transfer {
+  enum class Body { Unknown, Kept, Dropped };
   CURL* curl;
   BodySink& sink;
   std::int64_t maxBytes;
+  Body body = Body::Unknown;  // settled at the end of the response's headers
   std::int64_t received = 0;
-  bool started = false;
+  bool announced = false;     // the sink has been told the announced length
   bool tooLarge = false;
-  long refusedStatus = 0;  // the final status of a response whose body was not kept
+  long refusedStatus = 0;  // the final status of a response whose body was not read
   std::exception_ptr sinkError;
 };
 
@@ -47,6 +52,14 @@ long ResponseCode(CURL* curl) {
 
 bool Successful(long status) { return status >= 200 && status <= 299; }
 
+// A redirect that is followed: a 3xx status with a Location to go to.
+bool Redirect(CURL* curl, long status) {
+  if (status < 300 || status > 399) return false;
+  curl_header* location = nullptr;
+  return curl_easy_header(curl, "Location", 0, CURLH_HEADER, -1, &location) == CURLHE_OK && location->value &&
+         location->value[0] != '\0';
+}
+
 // The Content-Length of the response being received, -1 when it announced none.
 curl_off_t AnnouncedLength(CURL* curl) {
   curl_off_t length = -1;
@@ -54,20 +67,36 @@ curl_off_t AnnouncedLength(CURL* curl) {
   return length;
 }
 
-// libcurl hands over every header line of every response, those of redirects
-// included; an empty line ends one response's headers. At the end of those of a
-// successful response its announced length is known: one above the bound ends the
-// transfer there, not at the first byte of a body that may never come.
+// Settles what becomes of the body of the response whose headers are in: kept
+// (2xx), read and dropped (a redirect), or not read at all (any other status).
+// An announced length above the bound ends the transfer here, not at the first
+// byte of a body that may never come. False ends the transfer.
+bool BeginBody(Transfer& t) {
+  const long status = ResponseCode(t.curl);
+  if (Successful(status)) {
+    t.body = Transfer::Body::Kept;
+  } else if (Redirect(t.curl, status)) {
+    t.body = Transfer::Body::Dropped;
+  } else {
+    t.refusedStatus = status;
+    return false;
+  }
+  if (AnnouncedLength(t.curl) > t.maxBytes) {
+    t.tooLarge = true;
+    return false;
+  }
+  return true;
+}
+
+// libcurl hands over every header line of the response, those of interim (1xx)
+// responses included; an empty line ends one response's headers.
 size_t ReadHeader(char* data, size_t size, size_t count, void* user) {
   auto* t = static_cast<Transfer*>(user);
   const size_t n = size * count;
   const std::string_view line(data, n);
   if (line != "\r\n" && line != "\n") return n;
-  if (Successful(ResponseCode(t->curl)) && AnnouncedLength(t->curl) > t->maxBytes) {
-    t->tooLarge = true;
-    return 0;  // aborts the transfer
-  }
-  return n;
+  if (ResponseCode(t->curl) < 200) return n;  // an interim response: the real one follows
+  return BeginBody(*t) ? n : 0;               // 0 aborts the transfer
 }
 
 size_t WriteBody(char* data, size_t size, size_t count, void* user) {
@@ -75,31 +104,19 @@ size_t WriteBody(char* data, size_t size, size_t count, void* user) {
   const size_t n = size * count;
   // Returning less than n aborts the transfer.
   try {
-    if (!t->started) {
-      t->started = true;
-      // Only the body of a successful response is the file: that of a final
-      // redirect, or of any other status, never reaches the sink.
-      const long status = ResponseCode(t->curl);
-      if (!Successful(status)) {
-        t->refusedStatus = status;
-        return 0;
-      }
-      const curl_off_t length = AnnouncedLength(t->curl);
-      if (length >= 0) {
-        // Refused at the end of the headers already; kept here for a response
-        // whose headers' end was not seen.
-        if (length > t->maxBytes) {
-          t->tooLarge = true;
-          return 0;
-        }
-        t->sink.Announced(length);
-      }
-    }
+    // Settled at the end of the headers already; kept here for a response whose
+    // headers' end was not seen.
+    if (t->body == Transfer::Body::Unknown && !BeginBody(*t)) return 0;
     if (n > static_cast<std::uint64_t>(t->maxBytes - t->received)) {
       t->tooLarge = true;
       return 0;
     }
     t->received += static_cast<std::int64_t>(n);
+    if (t->body != Transfer::Body::Kept) return n;
+    if (!t->announced) {
+      t->announced = true;
+      if (const curl_off_t length = AnnouncedLength(t->curl); length >= 0) t->sink.Announced(length);
+    }
     t->sink.Write(std::string_view(data, n));
   } catch (...) {
     t->sinkError = std::current_exception();
@@ -156,17 +173,14 @@ void Get(const std::string& url, bool tls, BodySink& sink, std::int64_t maxBytes
   std::unique_ptr<CURL, CurlDeleter> handle(curl_easy_init());
   if (!handle) throw EIdException("Cannot set up the HTTP request");
   CURL* curl = handle.get();
-  Transfer transfer{curl, sink, std::max<std::int64_t>(maxBytes, 0), 0, false, false, 0, nullptr};
+  Transfer transfer{curl, sink, std::max<std::int64_t>(maxBytes, 0), Transfer::Body::Unknown, 0, false, false, 0, nullptr};
   char error[CURL_ERROR_SIZE] = {};
-  const std::string encoded = EncodeUrl(url);
-  const char* protocols = tls ? "http,https" : "http";
 
-  Set(curl, CURLOPT_URL, encoded.c_str());
-  Set(curl, CURLOPT_PROTOCOLS_STR, protocols);
-  // A redirect never leaves TLS once a template asked for it.
-  Set(curl, CURLOPT_REDIR_PROTOCOLS_STR, tls ? "https" : "http");
-  Set(curl, CURLOPT_FOLLOWLOCATION, 1L);
-  Set(curl, CURLOPT_MAXREDIRS, limits.maxRedirects);
+  // Redirects are followed here rather than by libcurl, which reads a redirect's
+  // body without handing it to any callback, so no bound could see it: each
+  // response is a transfer of its own, and its body goes through WriteBody. The
+  // handle keeps its connection from one to the next.
+  Set(curl, CURLOPT_FOLLOWLOCATION, 0L);
   Set(curl, CURLOPT_NOSIGNAL, 1L);
   Set(curl, CURLOPT_FAILONERROR, 1L);
   Set(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.connectTimeout.count()));
@@ -189,15 +203,33 @@ void Get(const std::string& url, bool tls, BodySink& sink, std::int64_t maxBytes
     Set(curl, CURLOPT_NOPROGRESS, 0L);
   }
 
-  const CURLcode rc = curl_easy_perform(curl);
-  if (transfer.sinkError) std::rethrow_exception(transfer.sinkError);
-  if (rc == CURLE_ABORTED_BY_CALLBACK && stop.stop_requested()) throw EIdException("The transfer was stopped");
-  if (transfer.refusedStatus != 0) throw EIdException("HTTP status " + std::to_string(transfer.refusedStatus));
-  if (transfer.tooLarge)
-    throw EBodyTooLarge("The file is larger than " + std::to_string(transfer.maxBytes) + " bytes");
-  if (rc != CURLE_OK) throw EIdSocketError(error[0] ? std::string(error) : std::string(curl_easy_strerror(rc)));
-  const long status = ResponseCode(curl);
-  if (!Successful(status)) throw EIdException("HTTP status " + std::to_string(status));
+  std::string next = EncodeUrl(url);
+  for (long redirects = 0;; ++redirects) {
+    Set(curl, CURLOPT_URL, next.c_str());
+    // Without tls only plain HTTP; with it, the template's URL may be either, and a
+    // redirect never leaves TLS.
+    Set(curl, CURLOPT_PROTOCOLS_STR, !tls ? "http" : redirects == 0 ? "http,https" : "https");
+    transfer.body = Transfer::Body::Unknown;
+    transfer.received = 0;
+    error[0] = '\0';
+
+    const CURLcode rc = curl_easy_perform(curl);
+    if (transfer.sinkError) std::rethrow_exception(transfer.sinkError);
+    if (rc == CURLE_ABORTED_BY_CALLBACK && stop.stop_requested()) throw EIdException("The transfer was stopped");
+    if (transfer.refusedStatus != 0) throw EIdException("HTTP status " + std::to_string(transfer.refusedStatus));
+    if (transfer.tooLarge)
+      throw EBodyTooLarge("The file is larger than " + std::to_string(transfer.maxBytes) + " bytes");
+    if (rc != CURLE_OK) throw EIdSocketError(error[0] ? std::string(error) : std::string(curl_easy_strerror(rc)));
+    const long status = ResponseCode(curl);
+    if (Successful(status)) return;
+    char* location = nullptr;
+    if (!Redirect(curl, status) || curl_easy_getinfo(curl, CURLINFO_REDIRECT_URL, &location) != CURLE_OK ||
+        location == nullptr)
+      throw EIdException("HTTP status " + std::to_string(status));
+    if (redirects == limits.maxRedirects)
+      throw EIdException("More than " + std::to_string(limits.maxRedirects) + " redirects");
+    next = EncodeUrl(location);
+  }
 }
 
 void StringSink::Announced(std::int64_t length) {

@@ -1,10 +1,8 @@
 #include "ruv/provisioning/ResourceStrings.h"
 
-#ifndef RUV_URL_TEMPLATES
-#error "RUV_URL_TEMPLATES must be defined by the build"
-#endif
-
 #include <mutex>
+
+#include "UrlTemplates.h"
 
 namespace ruv::resources {
 namespace {
@@ -14,7 +12,7 @@ std::optional<std::string> g_override;
 
 std::string SzablonyAdresow() {
   std::lock_guard lock(g_override_mutex);
-  return g_override ? *g_override : std::string(RUV_URL_TEMPLATES);
+  return g_override ? *g_override : std::string(kUrlTemplates);
 }
 
 void SetUrlTemplatesForTesting(std::optional<std::string> templates) {

@@ -8,7 +8,7 @@ Use:
 - Binds 127.0.0.1 only. Port 0 (the default) picks a free port; the chosen port is
   the first line on stdout, printed once the socket listens.
 - GET /a/b.txt serves DIR/a/b.txt (404 when missing). Every response closes the
-  connection.
+  connection, unless its rule says "keep_alive".
 - --cert/--key serve HTTPS with that certificate chain and key (the handshake runs
   on the request's own thread, so a client that rejects the certificate blocks
   nobody).
@@ -19,7 +19,9 @@ Use:
   rule; the file is read again whenever it changes (write it through a rename).
   A rule is an object with any of:
     "status": N         answer with status N and a short body (no file read)
-    "redirect": "/p"    answer 302 with Location /p
+    "redirect": "/p"    answer 302 with Location /p; with "body" or "endless" the
+                        redirect carries that body, framed as a 200's would be
+    "redirect_status": N   the status of that redirect in place of 302
     "length": N         announce Content-Length N, whatever is sent (with
                         "status", "redirect" or a body; "stall": 0 then sends
                         no body at all)
@@ -31,10 +33,16 @@ Use:
     "trickle": B        send B bytes per "trickle_interval" seconds (default 1)
     "chunked": true     send the body in chunked transfer encoding
     "broken_chunk": N   chunked, but close after N bytes in the middle of a chunk
-    "endless": true     send the body over and over, without a length, until the
-                        client closes the connection (paced by "trickle" when
-                        given, else as fast as the client reads); then log
-                        "CLOSED /path N" with the N body bytes sent
+    "endless": true     send the body over and over until the client closes the
+                        connection (paced by "trickle" when given, else as fast
+                        as the client reads); then log "CLOSED /path N" with the
+                        N body bytes sent. Without a length unless "length" or
+                        "chunked" is given
+    "endless_limit": N  stop an endless body once N bytes are sent: close the
+                        connection and log "CLOSED /path N" as well
+    "keep_alive": true  no "Connection: close": the connection stays open for
+                        the next request once a body with a length or chunked
+                        framing has ended
 - C++ tests use tests/common/http/TestHttpServer.h, which starts this script in a
   fresh temporary directory and stops it at teardown.
 """
@@ -111,7 +119,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if "status" in rule:
             return self.answer(int(rule["status"]), b"status %d\n" % int(rule["status"]), rule=rule)
         if "redirect" in rule:
-            return self.answer(302, b"", {"Location": rule["redirect"]}, rule)
+            status = int(rule.get("redirect_status", 302))
+            headers = {"Location": rule["redirect"]}
+            if "body" in rule or rule.get("endless"):
+                return self.send_body(rule.get("body", "").encode("utf-8"), rule, path, status, headers)
+            return self.answer(status, b"", headers, rule)
         if "body" in rule:
             return self.send_body(rule["body"].encode("utf-8"), rule, path)
         full = os.path.realpath(os.path.join(self.server.root, path.lstrip("/")))
@@ -144,39 +156,55 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.wfile.write(body)
         self.close_connection = True
 
-    def send_endless(self, body, rule, path):
-        self.send_response(200)
+    def start_body(self, rule, status, headers, framing):
+        """Sends the status line and headers; framing is "chunked", "length" or "close"."""
+        self.send_response(status)
         self.send_header("Content-Type", "application/octet-stream")
-        self.send_header("Connection", "close")
+        for k, v in (headers or {}).items():
+            self.send_header(k, v)
+        if framing == "chunked":
+            self.send_header("Transfer-Encoding", "chunked")
+        elif framing == "length":
+            self.send_header("Content-Length", str(rule["length"]))
+        if framing == "close" or not rule.get("keep_alive"):
+            self.send_header("Connection", "close")
+            self.close_connection = True
         self.end_headers()
-        self.close_connection = True
+
+    def send_endless(self, body, rule, path, status, headers):
+        chunked = bool(rule.get("chunked"))
+        self.start_body(rule, status, headers, "chunked" if chunked else "length" if "length" in rule else "close")
         step = int(rule.get("trickle", 0)) or 1 << 20
         interval = float(rule.get("trickle_interval", 1)) if "trickle" in rule else 0
+        limit = rule.get("endless_limit")
         block = (body or b"x") * (step // max(len(body), 1) + 1)
         block = memoryview(block)[:step]
+        if chunked:
+            block = b"%x\r\n" % len(block) + block + b"\r\n"
         sent = 0
         try:
-            while True:
+            while limit is None or sent < int(limit):
                 self.wfile.write(block)
-                sent += len(block)
+                sent += step
                 if interval:
                     time.sleep(interval)
+            self.wfile.flush()
         except OSError:
-            self.server.log_request_line("CLOSED %s %d" % (path, sent))
-
-    def send_body(self, body, rule, path):
-        if rule.get("endless"):
-            return self.send_endless(body, rule, path)
-        chunked = bool(rule.get("chunked")) or "broken_chunk" in rule
-        self.send_response(200)
-        self.send_header("Content-Type", "application/octet-stream")
-        if chunked:
-            self.send_header("Transfer-Encoding", "chunked")
-        else:
-            self.send_header("Content-Length", str(rule.get("length", len(body))))
-        self.send_header("Connection", "close")
-        self.end_headers()
+            pass
+        # The body never ends: the connection goes with it.
         self.close_connection = True
+        self.server.log_request_line("CLOSED %s %d" % (path, sent))
+
+    def send_body(self, body, rule, path, status=200, headers=None):
+        if rule.get("endless"):
+            return self.send_endless(body, rule, path, status, headers)
+        chunked = bool(rule.get("chunked")) or "broken_chunk" in rule
+        if not chunked:
+            rule = dict(rule, length=rule.get("length", len(body)))
+        self.start_body(rule, status, headers, "chunked" if chunked else "length")
+        if {"broken_chunk", "cut", "stall"} & rule.keys():
+            # A body that breaks off takes its connection with it.
+            self.close_connection = True
         if "broken_chunk" in rule:
             n = int(rule["broken_chunk"])
             self.wfile.write(b"%x\r\n" % len(body) + body[:n])

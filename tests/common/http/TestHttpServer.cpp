@@ -37,6 +37,7 @@ std::string RuleJson(const HttpRule& r) {
     << ", \"trickle_interval\": " << r.trickleInterval;
   if (r.status) o << ", \"status\": " << *r.status;
   if (r.redirect) o << ", \"redirect\": " << Quote(*r.redirect);
+  if (r.redirectStatus) o << ", \"redirect_status\": " << *r.redirectStatus;
   if (r.body) o << ", \"body\": " << Quote(*r.body);
   if (r.length) o << ", \"length\": " << *r.length;
   if (r.cut) o << ", \"cut\": " << *r.cut;
@@ -45,6 +46,8 @@ std::string RuleJson(const HttpRule& r) {
   if (r.chunked) o << ", \"chunked\": true";
   if (r.brokenChunk) o << ", \"broken_chunk\": " << *r.brokenChunk;
   if (r.endless) o << ", \"endless\": true";
+  if (r.endlessLimit) o << ", \"endless_limit\": " << *r.endlessLimit;
+  if (r.keepAlive) o << ", \"keep_alive\": true";
   o << "}";
   return o.str();
 }
@@ -82,7 +85,7 @@ TestCertificates TestCertificates::Make(const std::filesystem::path& dir) {
   return c;
 }
 
-TestHttpServer::TestHttpServer(std::optional<Tls> tls) : tls_(tls.has_value()) {
+TestHttpServer::TestHttpServer(std::optional<Tls> tls, int port) : tls_(tls.has_value()) {
   std::string templ = (std::filesystem::temp_directory_path() / "ruv_http_XXXXXX").string();
   if (!::mkdtemp(templ.data())) throw std::runtime_error("cannot make a temporary directory");
   dir_ = templ;
@@ -93,7 +96,8 @@ TestHttpServer::TestHttpServer(std::optional<Tls> tls) : tls_(tls.has_value()) {
   int out[2];
   if (::pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
   std::vector<std::string> args = {RUV_TEST_PYTHON, RUV_TEST_SERVER_SCRIPT, "--root", root_.string(),
-                                   "--rules", (dir_ / "rules.json").string(), "--log", (dir_ / "requests.log").string()};
+                                   "--rules", (dir_ / "rules.json").string(), "--log", (dir_ / "requests.log").string(),
+                                   "--port", std::to_string(port)};
   if (tls) {
     args.insert(args.end(), {"--cert", tls->cert.string(), "--key", tls->key.string()});
   }

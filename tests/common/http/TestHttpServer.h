@@ -1,6 +1,6 @@
 #pragma once
 // The tests' HTTP(S) server: tools/http/test_server.py started on a free port of
-// 127.0.0.1 in a fresh temporary directory, stopped (and the directory removed)
+// 127.0.0.1 (or a given one) in a fresh temporary directory, stopped (and the directory removed)
 // when the object goes, also when a test fails. If the test program dies, the
 // server dies with it.
 //
@@ -26,7 +26,8 @@ namespace ruv::testing {
 // A fault of one path; see tools/http/test_server.py for the exact meaning.
 struct HttpRule {
   std::optional<int> status = std::nullopt;               // answer this status
-  std::optional<std::string> redirect = std::nullopt;     // 302 to this path
+  std::optional<std::string> redirect = std::nullopt;     // 302 to this path (with body/endless: carrying it)
+  std::optional<int> redirectStatus = std::nullopt;       // that redirect's status in place of 302
   std::optional<std::string> body = std::nullopt;         // serve this text in place of the file
   std::optional<long> length = std::nullopt;              // announce this Content-Length, whatever is sent
   double delay = 0;                        // seconds before the answer
@@ -38,6 +39,8 @@ struct HttpRule {
   bool chunked = false;                    // chunked transfer encoding
   std::optional<long> brokenChunk = std::nullopt;         // chunked, closed after this many bytes
   bool endless = false;                    // the body over and over until the client closes
+  std::optional<long long> endlessLimit = std::nullopt;   // ... or until this many bytes are sent
+  bool keepAlive = false;                  // no "Connection: close"; the connection serves on
 };
 
 // An "endless" response that the client closed: its path and the body bytes sent.
@@ -64,7 +67,8 @@ class TestHttpServer {
     std::filesystem::path key;
   };
   TestHttpServer() : TestHttpServer(std::nullopt) {}
-  explicit TestHttpServer(std::optional<Tls> tls);
+  // port 0 picks a free one; a fixed port is for a test that holds it (PortLock.h).
+  explicit TestHttpServer(std::optional<Tls> tls, int port = 0);
   ~TestHttpServer();
   TestHttpServer(const TestHttpServer&) = delete;
   TestHttpServer& operator=(const TestHttpServer&) = delete;

@@ -11,6 +11,7 @@
 // a terminal button is clicked with synthetic button events sent to the main
 // window, and keys are pressed through the XTEST extension, as on a keyboard.
 #include "LauncherTestSupport.h"
+#include "PortLock.h"
 #include "TestDirectory.h"
 
 #include "FakeInput.h"
@@ -303,49 +304,8 @@ inline std::string AsCopy(const std::string& text) {
 
 
 // The launcher's built-in port is one for the whole machine: this program holds
-// it from its first test to its last, also against the same tests of another
-// checkout or build running at the same time (a lock file beside the port's
-// number), and waits for whatever else uses it to let go.
-class PortLock {
- public:
-  explicit PortLock(const std::string& port) {
-    // In /tmp itself, whatever TMPDIR says, so that every run on the machine sees it.
-    const fs::path file = fs::path("/tmp") / ("ruv_virad_port_" + port + ".lock");
-    fd_ = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd_ < 0) {
-      problem_ = "cannot open " + file.string();
-      return;
-    }
-    if (!WaitUntil([&] { return ::flock(fd_, LOCK_EX | LOCK_NB) == 0; }, 480s)) {
-      problem_ = "another run held port " + port + " for 8 minutes";
-      return;
-    }
-    if (!WaitUntil([&] { return PortFree(std::stoi(port)); }, 60s)) problem_ = "port " + port + " stays in use";
-  }
-  ~PortLock() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  PortLock(const PortLock&) = delete;
-  PortLock& operator=(const PortLock&) = delete;
-  // Why the port could not be had; empty when it is this program's.
-  const std::string& Problem() const { return problem_; }
-
- private:
-  static bool PortFree(int port) {
-    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const int on = 1;
-    ::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(static_cast<std::uint16_t>(port));
-    const bool free = ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    ::close(s);
-    return free;
-  }
-  int fd_ = -1;
-  std::string problem_;
-};
+// it from its first test to its last (PortLock).
+using ruv::testing::PortLock;
 
 class LauncherE2E : public ::testing::Test {
  protected:
@@ -353,7 +313,7 @@ class LauncherE2E : public ::testing::Test {
   // program ends (its lock file goes with the process), so that no other run takes
   // it between two suites.
   static void SetUpTestSuite() {
-    if (port_ == nullptr && !Env("RUV_E2E_PORT").empty()) port_ = new PortLock(Env("RUV_E2E_PORT"));
+    if (port_ == nullptr && !Env("RUV_E2E_PORT").empty()) port_ = new PortLock(std::stoi(Env("RUV_E2E_PORT")));
   }
   void SetUp() override {
     if (Env("RUV_E2E_PORT").empty()) GTEST_SKIP() << "no 127.0.0.1 port in the built-in URL template";

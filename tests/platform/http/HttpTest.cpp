@@ -85,6 +85,11 @@ TEST_F(HttpTest, ServerFaults) {
     EXPECT_EQ(Fetch(server.Url() + path, false), expected);
   }
   EXPECT_EQ(Fetch(server.Url() + "/f.bin", false), body);
+  // Five redirects in a row are followed, a sixth is not.
+  for (int i = 1; i <= 6; ++i)
+    server.SetRule("/chain/" + std::to_string(i), {.redirect = i == 1 ? "/f.bin" : "/chain/" + std::to_string(i - 1)});
+  EXPECT_EQ(Fetch(server.Url() + "/chain/5", false), body);
+  EXPECT_THROW(Fetch(server.Url() + "/chain/6", false), EIdException);
 }
 
 TEST_F(HttpTest, RefusedConnectionFails) {
@@ -178,9 +183,10 @@ TEST_F(HttpTest, ABodyPastItsBoundEndsTheTransferAtOnce) {
   EXPECT_THROW(Get(server.Url() + "/at.bin", false, 0), EBodyTooLarge);
 }
 
-// An announced length above the bound ends the GET as soon as the headers of the
-// successful response are in, rather than waiting for a body the server may never
-// send; only that response's length counts, not a redirect's or a failure's.
+// An announced length above the bound ends the GET as soon as the headers of a
+// response whose body would be read are in (the successful one, or a redirect),
+// rather than waiting for a body the server may never send; a failure's length
+// does not count, nor does one response's length count for the next.
 TEST_F(HttpTest, AnAnnouncedLengthAboveTheBoundIsRefusedAtTheHeaders) {
   // A stall limit long enough that a GET waiting for the body could not pass.
   const TransferLimits limits{std::chrono::milliseconds(2000), 1, std::chrono::seconds(12), 5};
@@ -188,26 +194,36 @@ TEST_F(HttpTest, AnAnnouncedLengthAboveTheBoundIsRefusedAtTheHeaders) {
   TestHttpServer server;
   constexpr std::int64_t kBound = 1000;
   constexpr long kHuge = 1L << 40;
-  server.SetRule("/huge", {.body = "", .length = kHuge, .stall = 0, .stallSeconds = 60});
-  RecordingSink sink;
-  const auto start = std::chrono::steady_clock::now();
-  EXPECT_THROW(Get(server.Url() + "/huge", false, sink, kBound), EBodyTooLarge);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, limits.lowSpeedTime / 4);
-  EXPECT_EQ(sink.writes, 0);
-  EXPECT_EQ(sink.announced, std::nullopt);
-
   server.PutFile("small.bin", "small");
+  server.SetRule("/huge", {.body = "", .length = kHuge, .stall = 0, .stallSeconds = 60});
+  server.SetRule("/huge redirect",
+                 {.redirect = "/small.bin", .body = "", .length = kHuge, .stall = 0, .stallSeconds = 60});
+  for (const char* path : {"/huge", "/huge redirect"}) {
+    SCOPED_TRACE(path);
+    RecordingSink sink;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_THROW(Get(server.Url() + path, false, sink, kBound), EBodyTooLarge);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, limits.lowSpeedTime / 4);
+    EXPECT_EQ(sink.writes, 0);
+    EXPECT_EQ(sink.announced, std::nullopt);
+  }
+
   server.SetRule("/chunked.bin", {.body = "chunked", .chunked = true});
+  enum class Outcome { kServed, kTooLarge, kFailed };  // kFailed: but not for its size
   struct Case {
     const char* name;
     HttpRule rule;
-    std::optional<std::string> body;  // none: the GET fails, but not for its size
+    Outcome outcome;
+    std::string body = {};
   };
   const Case cases[] = {
-      {"redirect announcing a huge length", {.redirect = "/small.bin", .length = kHuge}, "small"},
-      {"the same, to a body without a length", {.redirect = "/chunked.bin", .length = kHuge}, "chunked"},
-      {"not found, announcing a huge length", {.status = 404, .length = kHuge}, std::nullopt},
-      {"final redirect, announcing a huge length", {.status = 301, .length = kHuge}, std::nullopt},
+      {"redirect announcing a huge length", {.redirect = "/small.bin", .length = kHuge}, Outcome::kTooLarge},
+      {"redirect at the bound, to a body without a length",
+       {.redirect = "/chunked.bin", .body = std::string(kBound, 'r')},
+       Outcome::kServed,
+       "chunked"},
+      {"not found, announcing a huge length", {.status = 404, .length = kHuge}, Outcome::kFailed},
+      {"final redirect, announcing a huge length", {.status = 301, .length = kHuge}, Outcome::kFailed},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -215,12 +231,75 @@ TEST_F(HttpTest, AnAnnouncedLengthAboveTheBoundIsRefusedAtTheHeaders) {
     server.SetRule(path, c.rule);
     try {
       const std::string body = Get(server.Url() + path, false, kBound);
-      EXPECT_EQ(c.body, body);
+      EXPECT_EQ(c.outcome, Outcome::kServed);
+      EXPECT_EQ(body, c.body);
     } catch (const EBodyTooLarge& e) {
-      ADD_FAILURE() << "refused for its size: " << e.what();
+      EXPECT_EQ(c.outcome, Outcome::kTooLarge) << e.what();
     } catch (const EIdException& e) {
-      EXPECT_EQ(c.body, std::nullopt) << e.what();
+      EXPECT_EQ(c.outcome, Outcome::kFailed) << e.what();
     }
+  }
+}
+
+// The body bytes the server sent on path before its connection closed; none when
+// it has not closed within 10 s.
+std::optional<long long> SentBeforeClose(const TestHttpServer& server, const std::string& path) {
+  for (int i = 0; i < 1000; ++i) {
+    for (const auto& closed : server.ClosedTransfers())
+      if (closed.path == path) return closed.bytes;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return std::nullopt;
+}
+
+// A redirect's body counts against the bound like any other, whatever its framing:
+// past the bound, or announced above it, the GET ends there with EBodyTooLarge and
+// closes the connection, and nothing of it reaches the sink. A redirect whose body
+// ends within the bound is followed.
+TEST_F(HttpTest, ARedirectsBodyCountsAgainstTheBound) {
+  TestHttpServer server;
+  constexpr std::int64_t kBound = std::int64_t{1} << 20;
+  // What the sockets of both ends may hold beyond what the client has read.
+  constexpr long long kSocketBuffers = 64LL << 20;
+  // Where the server itself gives up on a body without end, so that a GET that
+  // reads on still ends.
+  constexpr long long kGiveUp = 1LL << 30;
+  server.PutFile("file.bin", std::string(kBound, 'f'));
+  const auto endless = [&](HttpRule rule) {
+    rule.redirect = "/file.bin";
+    rule.body = "r";
+    rule.endless = true;
+    rule.endlessLimit = kGiveUp;
+    return rule;
+  };
+  struct Case {
+    const char* name;
+    HttpRule rule;
+    bool ok;
+  };
+  const Case cases[] = {
+      {"302, chunked, without end", endless({.chunked = true, .keepAlive = true}), false},
+      {"302, announcing more than the bound, without end", endless({.length = 1L << 40, .keepAlive = true}), false},
+      {"302 without a length, until the server closes", endless({}), false},
+      {"301 whose body ends at the bound, then the file",
+       {.redirect = "/file.bin", .redirectStatus = 301, .body = std::string(kBound, 'r'), .keepAlive = true},
+       true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = std::string("/case/") + c.name;
+    server.SetRule(path, c.rule);
+    RecordingSink sink;
+    if (c.ok) {
+      EXPECT_NO_THROW(Get(server.Url() + path, false, sink, kBound));
+      EXPECT_EQ(sink.body, std::string(kBound, 'f'));
+      continue;
+    }
+    EXPECT_THROW(Get(server.Url() + path, false, sink, kBound), EBodyTooLarge);
+    EXPECT_EQ(sink.writes, 0);
+    const auto sent = SentBeforeClose(server, path);
+    ASSERT_TRUE(sent.has_value()) << "the connection was left open";
+    EXPECT_LE(*sent, kBound + kSocketBuffers);
   }
 }
 

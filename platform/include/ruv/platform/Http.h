@@ -6,18 +6,24 @@
 // - the whole body is delivered, or EIdException is raised: a failed connection,
 //   a final status outside 200..299, a transfer cut short (fewer bytes than the
 //   announced Content-Length, broken chunking) or a TLS failure are all errors;
-// - every GET has a bound on the body's size: a Content-Length above it fails the
-//   GET as soon as the headers of the successful response are in, without waiting
-//   for any of the body (the length a redirect or a failure announces does not
-//   count), and a body that grows past it is cut there; both raise EBodyTooLarge
-//   (an EIdException);
+// - every GET has a bound on the size of each body it reads: that of the
+//   successful response and that of every redirect (read and dropped), whatever
+//   its framing (announced length, chunked, until the connection closes). A
+//   Content-Length above the bound fails the GET as soon as that response's
+//   headers are in, without waiting for any of its body, and a body that grows past
+//   the bound is cut there; both raise EBodyTooLarge (an EIdException) and close
+//   the connection. The body of any other response is not read at all, so the
+//   length a failure announces does not count;
 // - with tls, the server's certificate and host name are verified against the
-//   system's trust store; without tls only plain "http" is allowed, so an
-//   "https" URL (or a redirect to one) fails;
+//   system's trust store, and a redirect never leads back to plain "http";
+//   without tls only plain "http" is allowed, so an "https" URL (or a redirect to
+//   one) fails;
 // - a connection that cannot be made within 15 s fails; a transfer that moves
 //   less than 1 byte per second over 30 s is aborted; a slow but moving transfer
 //   has no time limit;
-// - up to 5 redirects are followed; the usual proxy environment variables
+// - up to 5 redirects (a 3xx status with a Location) are followed, each one a
+//   request of its own on the same connection where the server keeps it; a 3xx
+//   without a Location fails the GET; the usual proxy environment variables
 //   (http_proxy, https_proxy, no_proxy, ...) are honoured;
 // - characters that may not stand in a URL (blanks, control characters, bytes of
 //   non-ASCII characters, "\"<>^`{|}") are sent percent-encoded.
